@@ -1,0 +1,61 @@
+#pragma once
+// The headless runner's commands and options. Each area of the program adds
+// its own in its own file; batch_main.cpp gathers them, so adding a command is
+// one entry in one list.
+
+#include <functional>
+#include <map>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "engine/workbench.h"
+#include "platform/scripted_desktop.h"
+
+namespace estimetrix {
+
+struct BatchSession {
+  Workbench& wb;
+  ScriptedDesktop& desktop;
+  std::map<std::string, std::string> options;  // "--max-calls" -> "500"; flags -> ""
+  std::ostream& out;
+  std::ostream& err;
+
+  bool Has(const std::string& option) const { return options.count(option) != 0; }
+  std::string Option(const std::string& option, const std::string& fallback = {}) const {
+    auto it = options.find(option);
+    return it == options.end() ? fallback : it->second;
+  }
+};
+
+struct BatchOption {
+  std::string name;  // "--max-calls"
+  std::string valueName;  // "N"; empty for a flag
+  std::string help;
+};
+
+struct BatchCommand {
+  std::string name;  // "simplex"
+  std::string argumentName;  // "FILE" when the command takes one argument, else empty
+  std::string help;
+  // Returns the exit status: 0 to go on with the next command.
+  std::function<int(BatchSession&, const std::string& argument)> run;
+};
+
+struct BatchArea {
+  std::vector<BatchOption> options;
+  std::vector<BatchCommand> commands;
+  // Runs once after the model is initialised and the algorithm data loaded,
+  // before the first command (for options that override algorithm data).
+  std::function<int(BatchSession&)> prepare;
+};
+
+BatchArea ModelBatchArea();       // batch_model.cpp: set-up options, evaluate
+BatchArea SimplexBatchArea();     // batch_simplex.cpp: simplex, save-alg, log options
+BatchArea MarquardtBatchArea();   // batch_marquardt.cpp: marquardt
+BatchArea CovarianceBatchArea();  // batch_covariance.cpp: covariance, save-cov
+
+// "objective <value>" with 17 significant digits.
+std::string ObjectiveLine(double objective);
+
+}  // namespace estimetrix

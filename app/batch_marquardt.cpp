@@ -1,0 +1,7 @@
+#include "app/batch.h"
+
+namespace estimetrix {
+
+BatchArea MarquardtBatchArea() { return {}; }
+
+}  // namespace estimetrix

@@ -1,0 +1,29 @@
+#pragma once
+// One prior distribution per parameter: a type letter and two terms.
+// "U" (uniform) adds nothing to the objective.
+
+#include <string>
+
+#include "engine/array.h"
+
+namespace estimetrix {
+
+struct PriorTable {
+  StringArray PriorTypes;  // 1..N
+  Vector FirstTerms;
+  Vector SecondTerms;
+  std::string PriorsFilePath;
+
+  void Resize(int n) {
+    PriorTypes.Resize(1, n, "U");
+    FirstTerms.Resize(1, n, 0.0);
+    SecondTerms.Resize(1, n, 0.0);
+  }
+  bool AllUniform() const {
+    for (const auto& type : PriorTypes)
+      if (type != "U") return false;
+    return true;
+  }
+};
+
+}  // namespace estimetrix

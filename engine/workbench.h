@@ -1,0 +1,51 @@
+#pragma once
+// The one state object of a session: algorithm data, estimation state, the
+// derived tables, the engine's work arrays, the model and what each
+// computation keeps between commands. No globals: a test builds a fresh
+// Workbench in one line.
+
+#include <memory>
+
+#include "engine/algorithm_data.h"
+#include "engine/covariance_state.h"
+#include "engine/marquardt_state.h"
+#include "engine/matrix.h"
+#include "engine/minimization_log.h"
+#include "engine/model.h"
+#include "engine/prior_table.h"
+#include "engine/simplex_state.h"
+
+namespace estimetrix {
+
+struct Workbench {
+  AlgorithmData alg;
+  EstimationState state;
+  FuseGroupTable fuse;
+  FreeParameterList free;
+  PriorTable priors;
+  MatrixWork matrix;
+  MinimizationLog log;
+  SimplexState simplex;
+  MarquardtState marquardt;
+  CovarianceState covariance;
+
+  // Analytical derivatives from MODEL with NF = -2 (sized before a run that uses them).
+  Vector gradient;
+  Matrix secondDerivatives;
+
+  std::unique_ptr<Model> model;
+  bool initialized = false;  // the model has been initialised (InitializeAlready)
+
+  // Sizes the engine's per-parameter arrays after MODEL(NF = 0) fixed N.
+  void ResizeForModel(int n) {
+    matrix.Resize(n);
+    priors.Resize(n);
+    simplex.Resize(n);
+    marquardt.Resize(n);
+    covariance.Resize(n);
+    gradient.Resize(1, n, 0.0);
+    secondDerivatives.Resize(1, n, 1, n, 0.0);
+  }
+};
+
+}  // namespace estimetrix

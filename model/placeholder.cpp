@@ -1,0 +1,1 @@
+#include "model/carapex_setup.h"

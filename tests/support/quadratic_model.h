@@ -1,0 +1,31 @@
+#pragma once
+// A small model for the engine's tests: the objective is
+//   sum_i weight_i * (x_i - centre_i)^2 + offset
+// over N parameters, with counters for every mode flag it is called with.
+
+#include <string>
+#include <vector>
+
+#include "engine/model.h"
+
+namespace estimetrix::testing {
+
+class QuadraticModel : public Model {
+ public:
+  explicit QuadraticModel(int n, double offset = 0.0);
+
+  void MODEL(double& objective, Vector& parameters, Vector& steps, StringArray& descriptions,
+             StringArray& fuseCodes, int& parameterCount, int NF, int& observationCount,
+             Vector& gradient, Matrix& secondDerivatives, int& sampleSize) override;
+  std::string Name() const override { return "Quadratic"; }
+  double SuggestedLikelihoodConstant() const override { return 0.5; }
+
+  std::vector<double> centre;
+  std::vector<double> weight;
+  double offset;
+  std::vector<int> flagsSeen;          // every NF, in order
+  std::vector<std::vector<double>> vectorsSeen;  // every evaluated vector (NF >= 1)
+  int observations = 0;  // reported through the observation-count argument when > 0
+};
+
+}  // namespace estimetrix::testing

@@ -29,6 +29,10 @@ class Model {
   virtual double SuggestedLikelihoodConstant() const { return 0.0; }
   // The bare data file name used to pre-fill file-dialog filters.
   virtual std::string DataFileName() const { return {}; }
+  // False when the last NF = 0 call failed (its message already shown); the
+  // model then keeps its previous configuration and data, and the caller must
+  // keep its previous parameter count, values and descriptions.
+  virtual bool InitializationSucceeded() const { return true; }
 };
 
 }  // namespace estimetrix

@@ -1,0 +1,8 @@
+#include "ui/app_context.h"
+#include "ui/commands.h"
+
+namespace estimetrix {
+
+void InitializeCommand(AppContext&) {}
+
+}  // namespace estimetrix

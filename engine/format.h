@@ -2,6 +2,7 @@
 // The one place where numbers become report and file text.
 
 #include <string>
+#include <string_view>
 
 namespace estimetrix {
 
@@ -19,6 +20,15 @@ std::string FormatNumber(double value, const std::string& pattern);
 // The shortest plain text that reads back to the same double (plain
 // notation from 1E-4 to 1E15, scientific outside).
 std::string GeneralNumber(double value);
+
+// Lenient field reading (data files, priors file): blanks are skipped, the
+// longest leading decimal number is taken, and a field without one reads as 0.
+double LenientNumber(std::string_view field);
+
+// Strict field reading (algorithm file): the trimmed field must be a number of
+// the given kind within [lo, hi]; false otherwise (nothing is written then).
+bool StrictInteger(std::string_view field, long long lo, long long hi, long long& out);
+bool StrictReal(std::string_view field, double& out);
 
 // Integers joined into texts are plain decimal.
 inline std::string IntText(long long value) { return std::to_string(value); }

@@ -50,6 +50,18 @@ class MenuView {
   void SetEnabled(std::initializer_list<MenuButton> buttons, bool enabled) {
     for (MenuButton button : buttons) SetButtonEnabled(button, enabled);
   }
+
+  // The computation shell around every long command: close the computation
+  // windows, disable the twelve buttons, close the menu form and disable the
+  // Application menu. EndComputation re-enables the Application menu; the
+  // command decides when the menu form comes back.
+  void BeginComputation() {
+    CloseComputationWindows();
+    SetTwelveEnabled(false);
+    HideMenu();
+    SetApplicationMenuEnabled(false);
+  }
+  void EndComputation() { SetApplicationMenuEnabled(true); }
 };
 
 }  // namespace estimetrix

@@ -1,7 +1,131 @@
-#include "app/batch.h"
+// The Simplex's part of the runner: the simplex command, saving the algorithm
+// data, the function-call limit, the continue question and the log options.
+
+#include <climits>
+
+#include "app/batch_runner.h"
+#include "engine/algorithm_data.h"
+#include "engine/algorithm_file.h"
+#include "engine/format.h"
+#include "engine/simplex.h"
 
 namespace estimetrix {
 
-BatchArea SimplexBatchArea() { return {}; }
+namespace {
+
+constexpr const char* kMaxCalls = "--max-calls";
+constexpr const char* kContinuePastMax = "--continue-past-max";
+constexpr const char* kLog = "--log";
+constexpr const char* kLogFrequency = "--log-frequency";
+
+int Fail(BatchSession& session, const std::string& text) {
+  session.err << "estimetrix-batch: " << text << "\n";
+  return kBatchFailed;
+}
+
+// No window: only the last text of a run matters, so intermediate progress
+// reports are skipped (the search still produces the final one).
+class HeadlessSimplexView : public SimplexView {
+ public:
+  void Open() override {}
+  void SetUpperText(const std::string&) override {}
+  void SetLowerText(const std::string&) override {}
+  void SetInterruptCaption(const std::string&) override {}
+  void SetInterruptEnabled(bool) override {}
+  bool ReadyForText() override { return false; }
+};
+
+int Simplex(BatchSession& session, const std::string&) {
+  Workbench& wb = session.wb;
+  NormalizeFuseGroups(wb.alg, wb.fuse);
+  BuildFreeParameterList(wb.alg, wb.free);
+  if (wb.free.FreeCount == 0) {
+    session.desktop.Inform("There is nothing to do!", "All step sizes are zero", Icon::Exclamation);
+    return kBatchFailed;
+  }
+  if (wb.state.SimplexRetained == 0) {
+    wb.marquardt.Resize(wb.alg.ParameterCount);
+    wb.simplex.Resize(wb.alg.ParameterCount);
+  }
+  wb.state.CovarianceCurrent = "off";
+  HeadlessSimplexView view;
+  SimplexResult result = RunSimplex(wb, session.desktop, view);
+  switch (result.outcome) {
+    case SimplexOutcome::ZeroValueError:
+    case SimplexOutcome::NonFinite: return kBatchFailed;  // the message is on stderr
+    default: break;
+  }
+  session.out << result.finalText << ObjectiveLine(result.minimum) << "\n";
+  return kBatchSucceeded;
+}
+
+int SaveAlgorithm(BatchSession& session, const std::string& path) {
+  std::string error;
+  if (!WriteAlgorithmFile(session.wb, path, error)) return Fail(session, "save-alg: " + error);
+  return kBatchSucceeded;
+}
+
+bool ReadCount(BatchSession& session, const char* option, long long& out) {
+  if (!StrictInteger(session.Option(option), 0, INT_MAX, out)) {
+    Fail(session, std::string(option) + " needs a whole number from 0 up, not \"" +
+                      session.Option(option) + "\"");
+    return false;
+  }
+  return true;
+}
+
+// Options that override the loaded algorithm data.
+int Prepare(BatchSession& session) {
+  AlgorithmData& alg = session.wb.alg;
+  if (session.Has(kMaxCalls)) {
+    long long calls = 0;
+    if (!ReadCount(session, kMaxCalls, calls)) return kBatchFailed;
+    alg.MaxFunctionCalls = static_cast<int>(calls);
+  }
+  if (session.Has(kLogFrequency) && !session.Has(kLog))
+    return Fail(session, std::string(kLogFrequency) + " needs " + kLog + " FILE");
+  if (session.Has(kLog)) {
+    long long frequency = 10;
+    if (session.Has(kLogFrequency) && !ReadCount(session, kLogFrequency, frequency))
+      return kBatchFailed;
+    const std::string path = session.Option(kLog);
+    if (!session.wb.log.Open(path)) return Fail(session, "cannot create the log file " + path);
+    alg.OutputFileName = path;
+    alg.FileOutputFrequency = static_cast<int>(frequency);
+  }
+  return kBatchSucceeded;
+}
+
+std::optional<DialogReply> AnswerContinueQuestion(const DialogRecord& record,
+                                                  BatchSession& session) {
+  if (record.kind != DialogKind::Message || record.title != "Simplex minimization")
+    return std::nullopt;
+  return DialogReply{session.Has(kContinuePastMax) ? Answer::Yes : Answer::No, std::nullopt};
+}
+
+}  // namespace
+
+BatchArea SimplexBatchArea() {
+  BatchArea area;
+  area.options.push_back({kMaxCalls, "N",
+                          "Maximum number of function calls (Simplex) or iterations "
+                          "(Marquardt), overriding the algorithm file."});
+  area.options.push_back({kContinuePastMax, "",
+                          "Answer Yes when the Simplex asks to continue past the maximum "
+                          "(otherwise No). With a tolerance of 0 the search then never ends."});
+  area.options.push_back({kLog, "FILE", "Write the minimization log (.exl) to FILE."});
+  area.options.push_back(
+      {kLogFrequency, "N", "With --log: a progress record every N iterations (default 10)."});
+  area.commands.push_back({"simplex", "",
+                           "Simplex minimization from the current values (continuing a simplex "
+                           "kept from an earlier simplex command): the final result text, then "
+                           "\"objective <value>\" at the minimum.",
+                           Simplex});
+  area.commands.push_back(
+      {"save-alg", "FILE", "Save the algorithm data (current values) to FILE.", SaveAlgorithm});
+  area.prepare = Prepare;
+  area.answerers.push_back(AnswerContinueQuestion);
+  return area;
+}
 
 }  // namespace estimetrix

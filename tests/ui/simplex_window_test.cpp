@@ -1,0 +1,158 @@
+// The Simplex progress window and the Simplex command: Interrupt during a run,
+// the menu coming back, and what closing the window clears.
+
+#include "ui/simplex_window.h"
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QtTest>
+#include <cmath>
+#include <memory>
+#include <string>
+
+#include "platform/scripted_desktop.h"
+#include "tests/support/quadratic_model.h"
+#include "ui/commands.h"
+#include "ui/main_window.h"
+#include "ui/menu_form.h"
+
+using namespace estimetrix;
+
+namespace {
+
+// As "Initialize model" and a load leave things, with the quadratic test
+// model: values 0.5 i and steps 0.1.
+void InitializeAndLoad(Workbench& wb, int n) {
+  wb.model = std::make_unique<testing::QuadraticModel>(n);
+  wb.alg.ParameterCount = n;
+  wb.ResizeForModel(n);
+  SetDefaultAlgorithmData(wb.alg);
+  wb.alg.Descriptions.Resize(1, n, "");
+  for (int i = 1; i <= n; ++i) {
+    wb.alg.Descriptions[i] = "Quadratic term " + std::to_string(i);
+    wb.alg.Values[i] = 0.5 * i;
+    wb.alg.Steps[i] = 0.1;
+  }
+  wb.alg.AlgorithmFilePath = "12081435.alg";
+  wb.alg.AlgorithmFileName = "12081435";
+  wb.initialized = true;
+}
+
+frmSimplex* FindSimplexWindow(MainWindow& window) {
+  for (QMdiSubWindow* child : window.MdiArea()->subWindowList())
+    if (auto* simplex = qobject_cast<frmSimplex*>(child->widget())) return simplex;
+  return nullptr;
+}
+
+bool MenuBack(MainWindow& window) {
+  frmMenu& menu = window.MenuForm();
+  for (MenuButton button : kTwelveButtons)
+    if (!menu.ButtonEnabled(button)) return false;
+  return menu.Frame() && menu.Frame()->isVisible() && window.ApplicationMenuEnabled();
+}
+
+}  // namespace
+
+class SimplexWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void interruptIsAskedAtTheNextPollAndTheMenuComesBack();
+  void closingAfterTheRunClearsThePanesAndShowsTheMenu();
+  void nothingToDoLeavesTheMenuUsable();
+};
+
+void SimplexWindowTest::interruptIsAskedAtTheNextPollAndTheMenuComesBack() {
+  Workbench wb;
+  ScriptedDesktop desktop;
+  MainWindow window(wb, desktop);
+  window.show();
+  InitializeAndLoad(wb, 3);
+  wb.alg.SimplexLimit = 0;  // never converges on its own
+  wb.alg.MaxFunctionCalls = 100000;
+
+  int yields = 0;
+  bool pressed = false, flagSet = false, buttonDisabled = false;
+  QString pending;
+  desktop.SetYieldHook([&] {
+    if (++yields != 20) return;
+    frmSimplex* simplex = FindSimplexWindow(window);
+    if (!simplex || !simplex->InterruptButton()->isEnabled()) return;
+    QCOMPARE(simplex->InterruptButton()->text(), QString("&Interrupt this minimization"));
+    simplex->InterruptButton()->click();
+    pressed = true;
+    flagSet = wb.state.InterruptRequested == -1;
+    buttonDisabled = !simplex->InterruptButton()->isEnabled();
+    pending = QString::fromStdString(desktop.Status(StatusBar::Progress, 1));
+  });
+  desktop.ExpectMessage("Simplex interrupt", Answer::Yes);
+  SimplexCommand(window.Context());
+
+  QVERIFY(pressed);
+  QVERIFY(flagSet);
+  QVERIFY(buttonDisabled);
+  QCOMPARE(pending, QString("Interrupt pending..."));
+  QVERIFY(desktop.Failures().empty());
+  QCOMPARE(desktop.PendingSteps(), size_t{0});
+  QCOMPARE(QString::fromStdString(desktop.Transcript().back().text),
+           QString("Interrupt received. Do you want to quit minimizing?"));
+  QCOMPARE(wb.state.InterruptRequested, 0);
+  QVERIFY(MenuBack(window));
+  frmSimplex* simplex = FindSimplexWindow(window);
+  QVERIFY(simplex);
+  QVERIFY(simplex->LowerText().contains("Current minimum found at these 3 adjusted"));
+  QVERIFY(!simplex->InterruptButton()->isEnabled());  // no press can linger into the next run
+  QCOMPARE(wb.state.CovarianceCurrent, std::string("off"));
+}
+
+void SimplexWindowTest::closingAfterTheRunClearsThePanesAndShowsTheMenu() {
+  Workbench wb;
+  ScriptedDesktop desktop;
+  MainWindow window(wb, desktop);
+  window.show();
+  InitializeAndLoad(wb, 2);
+  desktop.ExpectMessage("Simplex minimum");
+  SimplexCommand(window.Context());
+  QVERIFY(desktop.Failures().empty());
+  QVERIFY(MenuBack(window));
+  frmSimplex* simplex = FindSimplexWindow(window);
+  QVERIFY(simplex);
+  QCOMPARE(simplex->windowTitle(), QString(kSimplexWindowCaption));
+  QVERIFY(simplex->UpperText().startsWith("\nInitial Simplex: Starting function value> "));
+  QVERIFY(simplex->LowerText().startsWith("\nMinimum of "));
+  QVERIFY(std::fabs(wb.alg.Values[1] - 1.0) < 1E-2);  // the quadratic's centre
+
+  window.MenuForm().HideMenu();
+  desktop.SetStatus(StatusBar::Progress, 3, "left over");
+  QVERIFY(simplex->parentWidget()->close());
+  QVERIFY(simplex->UpperText().isEmpty());
+  QVERIFY(simplex->LowerText().isEmpty());
+  QCOMPARE(desktop.Status(StatusBar::Progress, 3), std::string());
+  QVERIFY(window.MenuForm().Frame()->isVisible());
+
+  // Pressing Simplex again continues from the kept simplex in the same window.
+  desktop.ExpectMessage("Simplex minimum");
+  SimplexCommand(window.Context());
+  QCOMPARE(FindSimplexWindow(window), simplex);
+  QVERIFY(simplex->isVisible());
+}
+
+void SimplexWindowTest::nothingToDoLeavesTheMenuUsable() {
+  Workbench wb;
+  ScriptedDesktop desktop;
+  MainWindow window(wb, desktop);
+  window.show();
+  InitializeAndLoad(wb, 2);
+  wb.alg.Steps.Fill(0.0);
+  desktop.ExpectMessage("There is nothing to do!");
+  SimplexCommand(window.Context());
+  QVERIFY(desktop.Failures().empty());
+  QCOMPARE(QString::fromStdString(desktop.Transcript().back().text),
+           QString("All step sizes are zero"));
+  QVERIFY(MenuBack(window));
+  QCOMPARE(wb.alg.Values[2], 1.0);  // untouched
+}
+
+QTEST_MAIN(SimplexWindowTest)
+#include "simplex_window_test.moc"

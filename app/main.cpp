@@ -1,6 +1,96 @@
+// The Estimetrix workbench window. With --example it starts with the bundled
+// example model initialised and its algorithm data loaded.
+
 #include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStringList>
+#include <QTimer>
+#include <string>
+
+#include "engine/algorithm_file.h"
+#include "engine/workbench.h"
+#include "model/initialize.h"
+#include "ui/main_window.h"
+#include "ui/menu_form.h"
+#include "ui/qt_desktop.h"
+
+namespace {
+
+using namespace estimetrix;
+
+constexpr const char* kExampleSetup = "examples/dungeness/dungeness.setup";
+
+// The example lives in the source tree: look beside the working directory
+// and above the program (build-*/app/estimetrix sits two levels below it).
+QString FindExampleSetup() {
+  QStringList roots = {QDir::currentPath()};
+  QDir dir(QCoreApplication::applicationDirPath());
+  for (int up = 0; up < 4; ++up) {
+    roots << dir.absolutePath();
+    if (!dir.cdUp()) break;
+  }
+  for (const QString& root : roots) {
+    QFileInfo candidate(QDir(root).filePath(kExampleSetup));
+    if (candidate.isFile()) return candidate.absoluteFilePath();
+  }
+  return {};
+}
+
+// What a successful load from the menu shows: the file in the status bar,
+// every button enabled, the results button renamed.
+void ShowLoadedAlgorithm(Workbench& wb, Desktop& desktop, MenuView& menu) {
+  desktop.SetStatus(StatusBar::Files, 1, "Algorithm file: " + wb.alg.AlgorithmFilePath);
+  menu.SetResultsCaption("Res&ults Summary",
+                         "Produces a saveable summary (and perhaps plots) of model results for "
+                         "the current parameter estimates");
+  menu.ShowMenu();
+  menu.FocusButton(MenuButton::EditAlg);
+}
+
+void OpenExample(Workbench& wb, Desktop& desktop, MenuView& menu) {
+  const std::string title = "Example";
+  QString setupPath = FindExampleSetup();
+  if (setupPath.isEmpty()) {
+    desktop.Inform(title,
+                   std::string("The bundled example (") + kExampleSetup +
+                       ") was not found. Estimetrix starts without a model: use "
+                       "\"Initialize model\" to choose your own data files.",
+                   Icon::Exclamation);
+    return;
+  }
+  std::string algorithmPath, error;
+  auto setup = ReadSetupFile(setupPath.toStdString(), algorithmPath, error);
+  if (!setup) {
+    desktop.Inform(title, "The example set-up file could not be read:\n\n" + error,
+                   Icon::Exclamation);
+    return;
+  }
+  if (!InitializeCarapex(wb, desktop, *setup)) return;  // its message has been shown
+  menu.ShowMenu();
+  if (algorithmPath.empty()) return;
+  if (LoadAlgorithmFile(wb, desktop, algorithmPath)) ShowLoadedAlgorithm(wb, desktop, menu);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  return 0;
+  QApplication::setApplicationName("Estimetrix");
+  bool example = app.arguments().contains("--example");
+
+  Workbench wb;
+  QtDesktop desktop;
+  MainWindow window(wb, desktop);
+  desktop.Attach(&window, &window);
+  QObject::connect(&window, &MainWindow::quitConfirmed, &app, &QApplication::quit,
+                   Qt::QueuedConnection);
+  window.show();
+
+  if (example) {
+    // After the window is on screen, so its messages have a parent to sit on.
+    QTimer::singleShot(0, &window, [&] { OpenExample(wb, desktop, window.MenuForm()); });
+  }
+  return app.exec();
 }

@@ -1,0 +1,14 @@
+#pragma once
+// The small informational windows of the menu bar: "&Defaults etc.",
+// "&Wisdom" and "&About" / "&Credits". Each is modal, so the main window takes
+// no input while it is open, and closes with its OK button.
+
+class QWidget;
+
+namespace estimetrix {
+
+void ShowDefaultsWindow(QWidget* mainWindow);
+void ShowWisdomWindow(QWidget* mainWindow);
+void ShowCreditsWindow(QWidget* mainWindow);
+
+}  // namespace estimetrix

@@ -1,0 +1,55 @@
+#pragma once
+// The "Main menu" form: thirteen command buttons that sequence the work, and
+// the model's name. It is the MenuView the commands drive.
+
+#include <QWidget>
+#include <map>
+
+#include "engine/menu_view.h"
+
+class QLabel;
+class QMdiSubWindow;
+class QPushButton;
+
+namespace estimetrix {
+
+class MainWindow;
+struct AppContext;
+
+// 15 twips to a logical pixel (96 dots per inch); Qt scales logical pixels by
+// the screen's device-pixel ratio itself.
+inline int TwipsToPixels(int twips) {
+  return twips / 15;
+}
+
+class frmMenu : public QWidget, public MenuView {
+  Q_OBJECT
+ public:
+  explicit frmMenu(MainWindow& main);
+
+  // The frame that hosts the form in the child-window area.
+  QMdiSubWindow* Frame() const;
+  QPushButton* Button(MenuButton button) const { return buttons_.at(button); }
+  QLabel* ModelNameLabel() const { return lblModelName_; }
+
+  void SetButtonEnabled(MenuButton button, bool enabled) override;
+  bool ButtonEnabled(MenuButton button) const override;
+  void FocusButton(MenuButton button) override;
+  void SetResultsCaption(const std::string& caption, const std::string& toolTip) override;
+  void ShowMenu() override;
+  void HideMenu() override;
+  void SetApplicationMenuEnabled(bool enabled) override;
+  void CloseComputationWindows() override;
+
+ private:
+  void AddButton(MenuButton button, const char* objectName, const char* caption,
+                 void (*command)(AppContext&));
+  // What showing the form anew does to the buttons and the model's name.
+  void ApplyLoadRules();
+
+  MainWindow& main_;
+  QLabel* lblModelName_ = nullptr;
+  std::map<MenuButton, QPushButton*> buttons_;
+};
+
+}  // namespace estimetrix

@@ -6,6 +6,7 @@
 
 #include "engine/model.h"
 #include "model/carapex_setup.h"
+#include "model/model_data.h"
 
 namespace estimetrix {
 
@@ -26,6 +27,39 @@ class CarapexModel : public Model {
   double SuggestedLikelihoodConstant() const override;
   std::string DataFileName() const override;
   bool InitializationSucceeded() const override;
+
+  // The configuration and data of the last successful initialisation.
+  const ModelData& Data() const { return data_; }
+  // What the latest evaluation derived from its vector.
+  const ModelState& State() const { return state_; }
+  const ModelWork& Work() const { return work_; }
+  // The best-state snapshot: the state (with its frequency and increment
+  // terms doubled), the vector and the objective it was taken at.
+  const ModelState& Best() const { return best_; }
+  const Vector& BestValues() const { return bestValues_; }
+  double BestObjective() const { return bestObjective_; }
+  bool Initialized() const { return initialized_; }
+
+ private:
+  void Initialize(Vector& parameters, Vector& steps, StringArray& descriptions,
+                  int& parameterCount);
+  bool ReadConfiguration(ModelData& fresh);
+  bool ReadDataFiles(ModelData& fresh);
+  void EvaluateModel(double& objective, Vector& values, int NF);
+  void CheckProportions(const Vector& values);
+  void TakeSnapshot(double objective, const Vector& values);
+
+  Desktop* desktop_;
+  CarapexSetup setup_;
+  ModelData data_;
+  ModelState state_;
+  ModelWork work_;
+  ModelState best_;
+  Vector bestValues_;
+  double bestObjective_ = 0.0;
+  double likelihoodConstant_ = 0.0;
+  bool initialized_ = false;
+  bool lastInitializationSucceeded_ = true;
 };
 
 }  // namespace estimetrix

@@ -1,0 +1,185 @@
+// Evaluation speed of the Carapex model (MODEL with NF >= 2) on synthetic
+// data sets written to the temporary folder:
+//   (a) 1 series, 60 cells, 5 Gaussian instars;
+//   (b) 8 series, 250 cells, 99 instars (20 identified, 79 blended), selectivity;
+//   (c) 1200 increment records, 16 instars, Gaussian errors, %SE 5;
+//   (d) as (c) with gamma errors.
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+#include "model/carapex_model.h"
+#include "model/parameter_layout.h"
+#include "platform/scripted_desktop.h"
+
+namespace estimetrix {
+namespace {
+
+std::string TemporaryFile(const std::string& name, const std::string& text) {
+  const auto path = std::filesystem::temp_directory_path() / ("estimetrix_bench_" + name);
+  std::ofstream(path, std::ios::binary) << text;
+  return path.string();
+}
+
+// Cells of width 1 from 0.5; each series a row of `bumps` peaks, `spacing`
+// mm apart from `first` on, sized differently per series and empty beyond
+// the last peak so that every occupied cell lies near an instar.
+std::string FrequencyFile(int cells, int series, double first, double spacing, int bumps) {
+  std::string text = "Midpoint";
+  for (int s = 1; s <= series; ++s) text += ",S" + std::to_string(s);
+  text += "\r\n";
+  char field[32];
+  const double last = first + spacing * (bumps - 1);
+  for (int c = 1; c <= cells; ++c) {
+    const double x = c - 0.5;
+    std::snprintf(field, sizeof field, "%7.1f", x);
+    text += field;
+    for (int s = 1; s <= series; ++s) {
+      const double nearest = std::clamp(std::round((x - first) / spacing), 0.0, bumps - 1.0);
+      const double offset = x - (first + nearest * spacing);
+      const bool inside = x > first - spacing / 2.0 && x < last + spacing / 2.0;
+      const double count = inside
+                               ? std::round((40.0 + 10.0 * s) * std::exp(-offset * offset / 4.0) *
+                                            std::exp(-x / (cells * 0.7)))
+                               : 0.0;
+      std::snprintf(field, sizeof field, ",%5d", static_cast<int>(count));
+      text += field;
+    }
+    text += "\r\n";
+  }
+  return text;
+}
+
+// Initial sizes 10 to 100 mm, increments about 2 + 0.2 x, sorted.
+std::string IncrementFile(int records) {
+  std::mt19937 random(12345);
+  std::uniform_real_distribution<double> size(10.0, 100.0);
+  std::normal_distribution<double> noise(0.0, 1.5);
+  std::vector<std::pair<double, double>> data;
+  for (int r = 0; r < records; ++r) {
+    const double x = std::round(size(random) * 10.0) / 10.0;
+    const double d = std::max(0.5, std::round((2.0 + 0.2 * x + noise(random)) * 10.0) / 10.0);
+    data.push_back({x, d});
+  }
+  std::sort(data.begin(), data.end());
+  std::string text = "Initial,Increment\r\n";
+  char line[32];
+  for (const auto& [x, d] : data) {
+    std::snprintf(line, sizeof line, "%6.1f,%6.1f\r\n", x, d);
+    text += line;
+  }
+  return text;
+}
+
+struct Fixture {
+  ScriptedDesktop desktop;
+  CarapexModel model{desktop};
+  Vector values, steps, gradient;
+  StringArray descriptions, fuseCodes;
+  Matrix second;
+  int n = 0, observations = 0, sampleSize = 0;
+
+  explicit Fixture(const CarapexSetup& setup) {
+    model.SetSetup(setup);
+    double unused = 0.0;
+    model.MODEL(unused, values, steps, descriptions, fuseCodes, n, 0, observations, gradient,
+                second, sampleSize);
+  }
+  double Evaluate(int NF) {
+    double objective = 0.0;
+    model.MODEL(objective, values, steps, descriptions, fuseCodes, n, NF, observations, gradient,
+                second, sampleSize);
+    return objective;
+  }
+};
+
+void Run(benchmark::State& state, Fixture& f) {
+  double objective = f.Evaluate(1);
+  if (!std::isfinite(objective)) state.SkipWithError("objective is not finite");
+  int call = 2;
+  for (auto _ : state) {
+    objective = f.Evaluate(call++);
+    benchmark::DoNotOptimize(objective);
+  }
+  state.counters["objective"] = objective;
+}
+
+void BM_FrequenciesSmall(benchmark::State& state) {
+  CarapexSetup setup;
+  setup.frequencyPath = TemporaryFile("a.dat", FrequencyFile(60, 1, 12.0, 10.0, 5));
+  setup.seriesText = "1";
+  setup.identifiedText = "5";
+  Fixture f(setup);
+  f.values[param::kMu0] = 2.0;  // instars at 12, 22, ..., 52
+  f.values[param::kBeta0] = 10.0;
+  f.values[param::kSigma1] = 1.5;
+  f.values[param::kTau0] = 0.5;
+  for (int i = 1; i <= 4; ++i) f.values[21 + i] = 0.2;
+  f.values[26] = -1.0;
+  Run(state, f);
+}
+BENCHMARK(BM_FrequenciesSmall);
+
+void BM_FrequenciesLarge(benchmark::State& state) {
+  CarapexSetup setup;
+  setup.frequencyPath = TemporaryFile("b.dat", FrequencyFile(250, 8, 5.4, 2.4, 99));
+  setup.seriesText = "8";
+  setup.identifiedText = "20";
+  setup.blendedText = "79";
+  Fixture f(setup);
+  f.values[param::kMu0] = 3.0;  // instars at 5.4, 7.8, ..., 240.6
+  f.values[param::kBeta0] = 2.4;
+  f.values[param::kSigma1] = 0.8;
+  f.values[param::kTau0] = 0.3;
+  f.values[param::kR] = 0.2;
+  f.values[param::kPercentSE] = 1.0;
+  f.values[param::kSelectivityMean] = 20.0;
+  f.values[param::kSelectivitySD] = 5.0;
+  f.values[param::kPsi] = 0.02;
+  f.values[param::kPhi] = 1.0;
+  for (int i = 22; i <= f.n; ++i) f.values[i] = 0.01;
+  Run(state, f);
+}
+BENCHMARK(BM_FrequenciesLarge);
+
+void Increments(benchmark::State& state, bool gammaErrors) {
+  CarapexSetup setup;
+  setup.incrementPath = TemporaryFile("c.dat", IncrementFile(1200));
+  setup.incrementInstarsText = "16";
+  setup.optNormal = !gammaErrors;
+  setup.optGamma = gammaErrors;
+  Fixture f(setup);
+  f.values[param::kMu0] = 5.0;
+  f.values[param::kBeta0] = 2.0;
+  f.values[param::kBeta0 + 1] = 0.2;
+  f.values[param::kSigma1] = 1.0;
+  f.values[param::kTau0] = 0.5;
+  f.values[param::kTau0 + 1] = 0.1;
+  f.values[param::kOmega] = 0.1;
+  f.values[param::kPercentSE] = 5.0;
+  for (int i = 1; i <= 15; ++i) f.values[21 + i] = 1.0 / 16.0;
+  f.values[37] = -1.0;
+  Run(state, f);
+}
+
+void BM_IncrementsGaussian(benchmark::State& state) {
+  Increments(state, false);
+}
+BENCHMARK(BM_IncrementsGaussian)->Unit(benchmark::kMillisecond);
+
+void BM_IncrementsGamma(benchmark::State& state) {
+  Increments(state, true);
+}
+BENCHMARK(BM_IncrementsGamma)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace estimetrix
+
+BENCHMARK_MAIN();

@@ -1,0 +1,42 @@
+#pragma once
+// Readers of the model's two data files. Both skip the first line (field
+// labels) and take numbers from fixed columns; a field that holds no number
+// reads as 0, short lines give what they have, and blank lines at the end of
+// a file are not records.
+//
+// Size-frequency file: midpoint in columns 1-7, then for series s a 5-column
+// count starting at column 6s + 3. Increment file: initial size in columns
+// 1-6, increment in columns 8-13.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "model/model_data.h"
+
+namespace estimetrix {
+
+// A failure the user must be told about; the data read so far are to be
+// thrown away.
+struct DataFileError {
+  std::string title;
+  std::string text;
+};
+
+// Sizes the loaded-data arrays for `data`'s configuration and clears them.
+void SizeDataArrays(ModelData& data);
+
+// Reads at most MaxIncrementRecords records into InitialSize and Increment
+// (the rest of the file is ignored) and sets IncrementRecordCount.
+std::optional<DataFileError> ReadIncrementFile(const std::string& path, ModelData& data);
+
+// Reads the cells into Midpoints and ObservedFrequency (cells before
+// FirstCell store 0), sets CellCount, CellWidth, SeriesTotal and TotalCount.
+// More than MaxCells cells or unevenly spaced midpoints are fatal.
+std::optional<DataFileError> ReadFrequencyFile(const std::string& path, ModelData& data);
+
+// The text in `width` columns starting at column `first` (1-based), or what
+// there is of it on a short line.
+std::string_view Columns(const std::string& line, int first, int width);
+
+}  // namespace estimetrix

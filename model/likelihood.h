@@ -1,0 +1,46 @@
+#pragma once
+// The steps of one evaluation of the Carapex likelihood. Each reads the
+// configuration and data, writes the evaluation state and scratch arrays it
+// is given, and may correct entries of the caller's vector (absolute values of
+// negative proportions). None allocates.
+
+#include "engine/array.h"
+#include "model/model_data.h"
+
+namespace estimetrix {
+
+// Every penalty is (excess)^2 times this.
+constexpr double kPenaltyScale = 1e20;
+inline double Squared(double x) {
+  return x * x;
+}
+
+// Copies the growth, SD, correlation, measurement-error, selectivity and
+// Weibull coefficients from the vector, then works out the mean and SD of
+// instars 0..count.
+void ComputeInstarGrowth(const Vector& values, int count, ModelState& state);
+
+// A proportion that is not the by-difference marker: a negative one is
+// penalised and made positive in the vector, one above 1 is penalised.
+// Returns the value to use.
+double CorrectProportion(Vector& values, int index, double& penalty);
+
+// The Zeta proportions of the increment instars 1..count after the -1 rule.
+void ComputeIncrementProportions(Vector& values, int count, ModelState& state);
+
+// Cell probabilities, series proportions, normalisers and predicted frequencies.
+void PredictFrequencies(Vector& values, const ModelData& data, ModelState& state, ModelWork& work);
+
+// Occupied cells with (nearly) no prediction: penalised unless an instar
+// lies within 5 SDs, then floored so that the G statistic stays finite.
+void FloorLowPredictions(const ModelData& data, ModelState& state);
+
+// The G statistic terms o ln(o/e) from FirstCell on, per series and in total.
+void AddFrequencyTerms(const ModelData& data, ModelState& state);
+
+// -ln L of the increment records under the instar mixture; adds the records'
+// penalties to state.Penalty. Returns (and stores) the increment term.
+double IncrementNegLogLikelihood(const Vector& values, const ModelData& data, ModelState& state,
+                                 ModelWork& work);
+
+}  // namespace estimetrix

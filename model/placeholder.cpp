@@ -1,1 +1,0 @@
-#include "model/carapex_setup.h"

@@ -1,7 +1,66 @@
-#include "app/batch.h"
+// The Marquardt part of the runner: the marquardt command, always with
+// numerical derivatives and without the derivative display.
+
+#include "app/batch_runner.h"
+#include "engine/algorithm_data.h"
+#include "engine/marquardt.h"
 
 namespace estimetrix {
 
-BatchArea MarquardtBatchArea() { return {}; }
+namespace {
+
+// No window: keeps the last text the run showed.
+class HeadlessMarquardtView : public MarquardtView {
+ public:
+  void Show(int) override {}
+  void Close() override {}
+  void SetText(const std::string& value) override { text = value; }
+  void SetInterruptEnabled(bool) override {}
+  void SetInterruptCaption(const std::string&) override {}
+  void SetDerivativeButtonsVisible(bool) override {}
+
+  std::string text;
+};
+
+int Marquardt(BatchSession& session, const std::string&) {
+  Workbench& wb = session.wb;
+  NormalizeFuseGroups(wb.alg, wb.fuse);
+  BuildFreeParameterList(wb.alg, wb.free);
+  if (wb.free.FreeCount == 0) {
+    session.desktop.Inform("There is nothing to do!", "All step sizes are zero", Icon::Exclamation);
+    return kBatchFailed;
+  }
+  wb.state.MarquardtDerivatives = "N";
+  wb.marquardt.ShowDerivatives = "no";
+  SizeMarquardtDerivatives(wb);
+  wb.state.CovarianceCurrent = "off";
+  const int terminalOutputFrequency = wb.alg.TerminalOutputFrequency;
+  HeadlessMarquardtView view;
+  const MarquardtResult result = MarquardtMinimize(wb, session.desktop, view);
+  wb.alg.TerminalOutputFrequency = terminalOutputFrequency;
+  wb.state.SimplexRetained = 0;
+  switch (result.outcome) {
+    case MarquardtOutcome::Converged:
+    case MarquardtOutcome::Stopped:
+    case MarquardtOutcome::Frustrated:
+    case MarquardtOutcome::Interrupted: break;
+    default: return kBatchFailed;  // the message is on standard error
+  }
+  session.out << view.text << ObjectiveLine(result.objective) << "\n";
+  return kBatchSucceeded;
+}
+
+}  // namespace
+
+BatchArea MarquardtBatchArea() {
+  BatchArea area;
+  area.commands.push_back(
+      {"marquardt", "",
+       "Marquardt minimization from the current values with numerical derivatives: the final "
+       "result text (the last progress text when the run stopped or gave up), then "
+       "\"objective <value>\" at the best point.",
+       Marquardt});
+  return area;
+}
 
 }  // namespace estimetrix

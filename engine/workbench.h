@@ -8,6 +8,7 @@
 
 #include "engine/algorithm_data.h"
 #include "engine/covariance_state.h"
+#include "engine/editor_state.h"
 #include "engine/marquardt_state.h"
 #include "engine/matrix.h"
 #include "engine/minimization_log.h"
@@ -28,6 +29,7 @@ struct Workbench {
   SimplexState simplex;
   MarquardtState marquardt;
   CovarianceState covariance;
+  EditorState editor;
 
   // Analytical derivatives from MODEL with NF = -2 (sized before a run that uses them).
   Vector gradient;

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -42,12 +43,22 @@ struct BatchCommand {
   std::function<int(BatchSession&, const std::string& argument)> run;
 };
 
+// Answers a question a command asks (anything but an OK-only message, which
+// the runner prints to standard error as "title: text"), usually from the
+// area's options: e.g. the Simplex's continue question from
+// "--continue-past-max". nullopt = not this area's question. A question that
+// no area answers ends the run with exit status 2.
+using BatchAnswerer =
+    std::function<std::optional<DialogReply>(const DialogRecord&, BatchSession&)>;
+
 struct BatchArea {
   std::vector<BatchOption> options;
   std::vector<BatchCommand> commands;
   // Runs once after the model is initialised and the algorithm data loaded,
   // before the first command (for options that override algorithm data).
   std::function<int(BatchSession&)> prepare;
+  // Asked in order, area by area, before a question counts as unanswered.
+  std::vector<BatchAnswerer> answerers;
 };
 
 BatchArea ModelBatchArea();       // batch_model.cpp: set-up options, evaluate

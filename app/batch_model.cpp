@@ -1,7 +1,112 @@
-#include "app/batch.h"
+// The model's part of the runner: the set-up options (the set-up form's
+// choices), initialisation and loading, and the evaluate command.
+
+#include <chrono>
+#include <cmath>
+
+#include "app/batch_runner.h"
+#include "engine/algorithm_data.h"
+#include "engine/algorithm_file.h"
+#include "engine/objective.h"
+#include "model/initialize.h"
 
 namespace estimetrix {
 
-BatchArea ModelBatchArea() { return {}; }
+namespace {
+
+struct SetupOption {
+  const char* key;  // the set-up file key; the option is "--" + key
+  const char* valueName;
+  const char* help;
+};
+
+// In the order they are applied and listed.
+constexpr SetupOption kSetupOptions[] = {
+    {"frequencies", "FILE", "Size-frequency data file."},
+    {"series", "N", "Number of frequency series (default 1)."},
+    {"first-cell", "N", "First frequency cell evaluated (default 1)."},
+    {"identified", "N", "Number of smaller identifiable instars (default 0)."},
+    {"blended", "N", "Number of blended, larger instars (default 0)."},
+    {"instars", "gaussian|gamma", "Instar size distributions (default gaussian)."},
+    {"truncation", "zero|missing",
+     "zero: frequencies are zero beyond the sampled extremes (default); missing: the "
+     "distribution was truncated at its extremes."},
+    {"increments", "FILE", "Growth-increment data file."},
+    {"increment-instars", "N", "Instars providing increment data (default identified + blended)."},
+    {"increment-errors", "gaussian|gamma", "Increment error distribution (default gaussian)."},
+    {"alg", "FILE", "Algorithm file to load (default values when absent)."},
+};
+
+int Fail(BatchSession& session, const std::string& text) {
+  session.err << "estimetrix-batch: " << text << "\n";
+  return kBatchFailed;
+}
+
+// One function call on the current values, as "&1 Function call" does it.
+int Evaluate(BatchSession& session, const std::string&) {
+  Workbench& wb = session.wb;
+  NormalizeFuseGroups(wb.alg, wb.fuse);
+  BuildFreeParameterList(wb.alg, wb.free);
+  auto start = std::chrono::steady_clock::now();
+  double objective = EvaluateObjective(wb, wb.alg.Values, 1);
+  std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+  if (!std::isfinite(objective))
+    return Fail(session, "evaluate: the objective is not a finite number at these values");
+  double seconds = std::floor(elapsed.count() * 100.0 + 0.5) / 100.0;
+  session.out << OneFunctionReport(wb, objective, seconds) << ObjectiveLine(objective) << "\n";
+  return kBatchSucceeded;
+}
+
+}  // namespace
+
+BatchArea ModelBatchArea() {
+  BatchArea area;
+  area.options.push_back({"--setup", "FILE",
+                          "Read the set-up from FILE (key=value lines with the option names "
+                          "below); the options given override it."});
+  for (const SetupOption& option : kSetupOptions)
+    area.options.push_back({std::string("--") + option.key, option.valueName, option.help});
+  area.commands.push_back(
+      {"evaluate", "",
+       "One function call at the loaded values: the report, then \"objective <value>\" "
+       "with 17 significant digits.",
+       Evaluate});
+  return area;
+}
+
+int InitializeFromOptions(BatchSession& session) {
+  CarapexSetup setup;
+  std::string algorithmPath;
+  std::string error;
+  bool incrementInstarsGiven = false;
+  auto apply = [&](const SetupEntry& entry) {
+    incrementInstarsGiven = incrementInstarsGiven || entry.first == "increment-instars";
+    return ApplySetupEntry(setup, algorithmPath, entry, error);
+  };
+
+  if (session.Has("--setup")) {
+    std::string path = session.Option("--setup");
+    std::optional<std::vector<SetupEntry>> entries = ReadSetupEntries(path, error);
+    if (!entries) return Fail(session, error);
+    for (const SetupEntry& entry : *entries)
+      if (!apply(entry)) return Fail(session, path + ": " + error);
+  }
+  for (const SetupOption& option : kSetupOptions) {
+    std::string name = std::string("--") + option.key;
+    if (session.Has(name) && !apply({option.key, session.Option(name)}))
+      return Fail(session, "--" + error);
+  }
+  if (!incrementInstarsGiven && !setup.incrementPath.empty())
+    setup.incrementInstarsText = DefaultIncrementInstars(setup);
+
+  // Messages of a refused set-up or file have gone to standard error.
+  if (!InitializeCarapex(session.wb, session.desktop, setup)) return kBatchFailed;
+  if (algorithmPath.empty()) {
+    SetDefaultAlgorithmData(session.wb.alg);
+  } else if (!LoadAlgorithmFile(session.wb, session.desktop, algorithmPath)) {
+    return kBatchFailed;
+  }
+  return kBatchSucceeded;
+}
 
 }  // namespace estimetrix

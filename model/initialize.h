@@ -4,6 +4,8 @@
 
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "model/carapex_setup.h"
 
@@ -25,5 +27,30 @@ bool InitializeCarapex(Workbench& wb, Desktop& desktop, const CarapexSetup& setu
 // entry (empty when absent).
 std::optional<CarapexSetup> ReadSetupFile(const std::string& path, std::string& algorithmPath,
                                           std::string& error);
+
+// The pieces ReadSetupFile is made of, shared with the headless runner so that
+// its options and a set-up file are read by the same rules.
+using SetupEntry = std::pair<std::string, std::string>;  // key, value
+
+// The entries of a set-up file in file order, with relative paths resolved
+// against the file's folder. nullopt with a reason when the file cannot be
+// read or a line is not "key=value".
+std::optional<std::vector<SetupEntry>> ReadSetupEntries(const std::string& path,
+                                                        std::string& error);
+
+// Applies one entry (a set-up file key without "--"). Counts are kept as typed
+// (InitializeCarapex checks them); the enumerations must be one of their words.
+// "alg" goes to `algorithmPath`. False with a reason for an unknown key or word.
+bool ApplySetupEntry(CarapexSetup& setup, std::string& algorithmPath, const SetupEntry& entry,
+                     std::string& error);
+
+// What the form puts into cboIncInstars once both the instar counts and an
+// increment file are known: identified + blended, as the model caps them.
+std::string DefaultIncrementInstars(const CarapexSetup& setup);
+
+// The number of instars the model will fit for these counts (identified
+// capped at 99, the total capped at 99); nullopt when either is not a count.
+std::optional<int> EffectiveInstarCount(const std::string& identifiedText,
+                                        const std::string& blendedText);
 
 }  // namespace estimetrix

@@ -1,0 +1,34 @@
+#pragma once
+// The headless runner itself: gathers the areas, reads the words of the
+// command line, initialises the model, loads the algorithm data and runs the
+// commands. Kept apart from main() so tests can drive it in-process.
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/batch.h"
+
+namespace estimetrix {
+
+// Exit statuses of estimetrix-batch.
+inline constexpr int kBatchSucceeded = 0;
+inline constexpr int kBatchFailed = 1;      // usage, set-up, loading or a command failed
+inline constexpr int kBatchUnanswered = 2;  // a question that no option answers
+
+// Every area of the program, in the order their options and commands are listed.
+std::vector<BatchArea> AllBatchAreas();
+
+// Runs the runner on the words after the program name.
+int RunBatch(const std::vector<BatchArea>& areas, const std::vector<std::string>& words,
+             std::ostream& out, std::ostream& err);
+
+// The text of --help.
+std::string BatchUsage(const std::vector<BatchArea>& areas);
+
+// batch_model.cpp: builds the set-up from --setup and the set-up options,
+// initialises the model and loads --alg (or default values). Returns the exit
+// status; messages have gone to the session's standard error.
+int InitializeFromOptions(BatchSession& session);
+
+}  // namespace estimetrix

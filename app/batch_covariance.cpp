@@ -1,7 +1,177 @@
-#include "app/batch.h"
+// The covariance part of the runner: the covariance command (numerical grids,
+// the report on standard output) and saving the covariance file.
+
+#include <cmath>
+#include <memory>
+#include <sstream>
+
+#include "app/batch_runner.h"
+#include "engine/covariance.h"
+#include "engine/covariance_report.h"
+#include "engine/format.h"
+#include "engine/menu_view.h"
 
 namespace estimetrix {
 
-BatchArea CovarianceBatchArea() { return {}; }
+namespace {
+
+constexpr const char* kGridFactors = "--grid-factors";
+constexpr const char* kLikelihoodConstant = "--likelihood-constant";
+constexpr const char* kOptimistic = "--optimistic";
+constexpr const char* kSaveTitle = "Save covariance data in...";
+
+int Fail(BatchSession& session, const std::string& text) {
+  session.err << "estimetrix-batch: " << text << "\n";
+  return kBatchFailed;
+}
+
+// The answers of one covariance command, read from the options before it runs.
+struct CovarianceAnswers {
+  double factors[4] = {0.0, 1.0, 0.1, 0.01};
+  std::string constant;  // empty: the model's suggestion
+  int constantAsked = 0;
+};
+
+// No windows: the log goes to standard error, the editor is never opened.
+class HeadlessCovarianceViews : public CovarianceViews {
+ public:
+  explicit HeadlessCovarianceViews(std::ostream& err) : err_(err) {}
+  void EditAlgorithmDataAndWait() override {}
+  void ShowProgress() override {}
+  void AppendLog(const std::string& text) override { err_ << text; }
+  void EnableInterrupt() override {}
+  void ShowDisplay() override {}
+
+ private:
+  std::ostream& err_;
+};
+
+// Nothing to show: the runner has no menu form.
+class NoMenu : public MenuView {
+ public:
+  void SetButtonEnabled(MenuButton, bool) override {}
+  bool ButtonEnabled(MenuButton) const override { return false; }
+  void FocusButton(MenuButton) override {}
+  void SetResultsCaption(const std::string&, const std::string&) override {}
+  void ShowMenu() override {}
+  void HideMenu() override {}
+  void SetApplicationMenuEnabled(bool) override {}
+  void CloseComputationWindows() override {}
+};
+
+bool ReadFactors(BatchSession& session, CovarianceAnswers& answers) {
+  std::stringstream list(session.Option(kGridFactors, "1,0.1,0.01"));
+  std::string item;
+  int k = 0;
+  while (std::getline(list, item, ',')) {
+    double value = 0.0;
+    if (++k > kCovarianceGrids || !StrictReal(item, value) || !std::isfinite(value) || value <= 0.0)
+      return false;
+    answers.factors[k] = value;
+  }
+  return k == kCovarianceGrids;
+}
+
+bool ReadConstant(BatchSession& session, CovarianceAnswers& answers) {
+  answers.constant.clear();
+  if (!session.Has(kLikelihoodConstant)) return true;
+  double q = 0.0;
+  const std::string text = session.Option(kLikelihoodConstant);
+  if (!StrictReal(text, q) || !std::isfinite(q) || q <= 0.0) return false;
+  answers.constant = text;
+  return true;
+}
+
+std::optional<DialogReply> Reply(Answer answer) {
+  return DialogReply{answer, std::nullopt};
+}
+std::optional<DialogReply> Reply(const std::string& text) {
+  return DialogReply{Answer::Ok, text};
+}
+
+// The covariance calculator's questions, answered from the options.
+std::optional<DialogReply> AnswerCovarianceQuestion(const DialogRecord& record,
+                                                    BatchSession& session,
+                                                    CovarianceAnswers& answers) {
+  if (record.title == kCovarianceTitle) {
+    if (record.kind == DialogKind::Input) {
+      const std::string lead = "Default grid factor for Grid ";
+      if (record.text.rfind(lead, 0) != 0 || record.text.size() <= lead.size()) return {};
+      int k = record.text[lead.size()] - '0';
+      if (k < 1 || k > kCovarianceGrids) return {};
+      return Reply(GeneralNumber(answers.factors[k]));
+    }
+    if (record.buttons == Buttons::YesNoCancel) return Reply(Answer::No);  // numerical
+    if (record.buttons == Buttons::OkCancel) return Reply(Answer::Ok);     // the explanation
+    if (record.buttons == Buttons::YesNo) return Reply(Answer::Yes);       // factors accepted
+    return {};
+  }
+  if (record.title == "Enter constant" && record.kind == DialogKind::Input) {
+    // A second request means the first answer was refused: stop rather than loop.
+    if (++answers.constantAsked > 1) return {};
+    if (!answers.constant.empty()) return Reply(answers.constant);
+    const double suggested = session.wb.model ? session.wb.model->SuggestedLikelihoodConstant() : 0;
+    if (suggested > 0.0) return Reply(GeneralNumber(suggested));
+    if (!record.defaultText.empty()) return Reply(record.defaultText);
+    return {};
+  }
+  if (record.title == "Calculate optimistic SEs only?")
+    return Reply(session.Has(kOptimistic) ? Answer::Yes : Answer::No);
+  return {};
+}
+
+int Covariance(BatchSession& session, CovarianceAnswers& answers) {
+  if (!ReadFactors(session, answers))
+    return Fail(session, std::string(kGridFactors) +
+                             " needs three positive numbers separated by commas, not \"" +
+                             session.Option(kGridFactors) + "\"");
+  if (!ReadConstant(session, answers))
+    return Fail(session, std::string(kLikelihoodConstant) + " needs a positive number, not \"" +
+                             session.Option(kLikelihoodConstant) + "\"");
+  answers.constantAsked = 0;
+  HeadlessCovarianceViews views(session.err);
+  NoMenu menu;
+  if (!CovarianceCalculator(session.wb, session.desktop, menu, views)) return kBatchFailed;
+  session.wb.state.CovarianceCurrent = "on";
+  session.out << BuildCovarianceReport(session.wb, session.desktop);
+  return kBatchSucceeded;
+}
+
+int SaveCovariance(BatchSession& session, const std::string& path) {
+  Workbench& wb = session.wb;
+  if (wb.state.CovarianceCurrent != "on" || wb.covariance.CovarianceReport.empty())
+    return Fail(session, "save-cov: no covariance results to save (run covariance first)");
+  std::string text = wb.covariance.CovarianceReport;
+  session.desktop.ExpectSaveFile(kSaveTitle, path);
+  if (!SaveCovarianceFile(wb, session.desktop, text)) return kBatchFailed;
+  return kBatchSucceeded;
+}
+
+}  // namespace
+
+BatchArea CovarianceBatchArea() {
+  auto answers = std::make_shared<CovarianceAnswers>();
+  BatchArea area;
+  area.options.push_back(
+      {kGridFactors, "A,B,C", "Grid factors of the covariance command (default 1,0.1,0.01)."});
+  area.options.push_back({kLikelihoodConstant, "Q",
+                          "The constant that turns the objective into -ln[likelihood] "
+                          "(default: the model's suggestion)."});
+  area.options.push_back(
+      {kOptimistic, "", "Covariances: optimistic conditional SEs only (diagonal Hessian)."});
+  area.commands.push_back({"covariance", "",
+                           "Numerical covariances on three grids at the current values: the "
+                           "covariance report (the progress log goes to standard error).",
+                           [answers](BatchSession& session, const std::string&) {
+                             return Covariance(session, *answers);
+                           }});
+  area.commands.push_back({"save-cov", "FILE",
+                           "Save the last covariance report as a covariance file (.cov).",
+                           SaveCovariance});
+  area.answerers.push_back([answers](const DialogRecord& record, BatchSession& session) {
+    return AnswerCovarianceQuestion(record, session, *answers);
+  });
+  return area;
+}
 
 }  // namespace estimetrix

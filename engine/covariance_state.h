@@ -1,13 +1,92 @@
 #pragma once
-// What the covariance computation keeps between runs and commands.
+// What the covariance calculation keeps between runs and commands: the base
+// point it was computed at, the covariance rows, the grid factors and, per
+// grid, the objective summary and the covariance results. The results stay
+// available after a calculation so the report can be shown again, the file
+// saved, and the standard errors used to seed later evaluations.
+
+#include <string>
 
 #include "engine/array.h"
 
 namespace estimetrix {
 
+inline constexpr int kCovarianceGrids = 3;
+
 struct CovarianceState {
-  // Sizes the arrays for a model of n parameters (called at model initialisation).
-  void Resize(int n) { (void)n; }
+  // "on" while a calculation runs; the algorithm editor opens restricted then
+  // and sets it "off" when it closes.
+  std::string CovarianceActive = "off";
+
+  Vector BaseValues;           // 1..N: Values after the user's last chance to edit them
+  Vector BaseSteps;            // 1..N
+  double BaseObjective = 0.0;  // F0, prior included
+
+  int CovarianceCount = 0;      // n: parameters with a non-zero base step
+  IntArray CovarianceIndex;     // 1..n: covariance row -> parameter index (increasing)
+  IntArray CovariancePosition;  // 1..N: parameter index -> covariance row (0 when fixed)
+
+  Vector GridFactors;  // 1..3; 0 on every grid in analytical mode
+  Vector GridMeans;    // 1..3: mean objective over the grid; -1 when the grid failed
+  Vector GridSDs;      // 1..3: signed standard deviation; -1 when the grid failed
+  // 1..3: 1 when the grid's objective summary was computed (not quit, not failed).
+  IntArray GridSummaryValid;
+
+  double LikelihoodScale = 1.0;          // 1 / q; q turns the objective into -ln[likelihood]
+  int OptimisticSEs = 0;                 // -1: optimistic conditional SEs only
+  int CovarianceInterruptRequested = 0;  // -1 when Interrupt was pressed
+  std::string GridCancelled = "false";   // "true" when the user quit the current grid
+
+  // DerivativeValues[pass](r, s): objective at the (+) and (-) points of rows
+  // r <= s on the current grid (pass 1 = +, pass 2 = -).
+  Array1<Matrix> DerivativeValues;
+  Vector FreeGradient;  // 1..n, analytical mode only
+
+  // GridResults[k](r, s), k = 1..3, r and s = 0..N:
+  //   (0, 0) determinant of the covariance matrix, (1, 0) product of the variances,
+  //   (0, r) signed standard error of row r, (r, s) covariance of rows r and s.
+  // Every entry of a grid is -1 until that grid has been inverted.
+  Array1<Matrix> GridResults;
+
+  std::string CovarianceDisplayMode = "1";  // "1" fresh results, "0" viewed again
+  std::string CovarianceReport;             // the last report text built
+
+  // Sizes the arrays for a model of n parameters (model initialisation, and
+  // when a calculation starts). Earlier results are discarded.
+  void Resize(int n) {
+    BaseValues.Resize(1, n, 0.0);
+    BaseSteps.Resize(1, n, 0.0);
+    BaseObjective = 0.0;
+    CovarianceCount = 0;
+    CovarianceIndex.Resize(1, 0, 0);
+    CovariancePosition.Resize(1, n, 0);
+    GridFactors.Resize(1, kCovarianceGrids, 0.0);
+    GridFactors[1] = 1.0;
+    GridFactors[2] = 0.1;
+    GridFactors[3] = 0.01;
+    GridMeans.Resize(1, kCovarianceGrids, -1.0);
+    GridSDs.Resize(1, kCovarianceGrids, -1.0);
+    GridSummaryValid.Resize(1, kCovarianceGrids, 0);
+    DerivativeValues.Resize(1, 2);
+    FreeGradient.Resize(1, 0, 0.0);
+    GridResults.Resize(1, kCovarianceGrids);
+    for (int k = 1; k <= kCovarianceGrids; ++k) GridResults[k].Resize(0, n, 0, n, -1.0);
+    CovarianceReport.clear();
+  }
+
+  // The standard error of covariance row r on grid k (-1: no reliable value).
+  double StandardError(int k, int r) const { return GridResults[k](0, r); }
+
+  // q, the constant that turns the objective into -ln[likelihood].
+  double LikelihoodConstant() const { return 1.0 / LikelihoodScale; }
+  // Grid k's mean and standard deviation on the -ln[likelihood] scale. A zero
+  // variance (every grid value equal to F0) has no signed standard deviation
+  // and shows -1, the mark of a figure that could not be computed.
+  double ScaledGridMean(int k) const { return GridMeans[k] * LikelihoodConstant(); }
+  double ScaledGridSD(int k) const {
+    if (GridSummaryValid[k] != 0 && GridSDs[k] == 0.0) return -1.0;
+    return GridSDs[k] * LikelihoodConstant();
+  }
 };
 
 }  // namespace estimetrix

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "app/batch_runner.h"
+#include "engine/algorithm_data.h"
 
 namespace estimetrix {
 
@@ -124,6 +125,20 @@ void AddUsageLine(std::ostringstream& text, const std::string& left, const std::
 }
 
 }  // namespace
+
+int BatchFail(BatchSession& session, const std::string& text) {
+  session.err << kProgram << ": " << text << "\n";
+  return kBatchFailed;
+}
+
+bool PrepareFreeParameters(BatchSession& session) {
+  Workbench& wb = session.wb;
+  NormalizeFuseGroups(wb.alg, wb.fuse);
+  BuildFreeParameterList(wb.alg, wb.free);
+  if (wb.free.FreeCount > 0) return true;
+  session.desktop.Inform("There is nothing to do!", "All step sizes are zero", Icon::Exclamation);
+  return false;
+}
 
 std::string ObjectiveLine(double objective) {
   char value[64];

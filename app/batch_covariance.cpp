@@ -20,11 +20,6 @@ constexpr const char* kLikelihoodConstant = "--likelihood-constant";
 constexpr const char* kOptimistic = "--optimistic";
 constexpr const char* kSaveTitle = "Save covariance data in...";
 
-int Fail(BatchSession& session, const std::string& text) {
-  session.err << "estimetrix-batch: " << text << "\n";
-  return kBatchFailed;
-}
-
 // The answers of one covariance command, read from the options before it runs.
 struct CovarianceAnswers {
   double factors[4] = {0.0, 1.0, 0.1, 0.01};
@@ -122,11 +117,11 @@ std::optional<DialogReply> AnswerCovarianceQuestion(const DialogRecord& record,
 
 int Covariance(BatchSession& session, CovarianceAnswers& answers) {
   if (!ReadFactors(session, answers))
-    return Fail(session, std::string(kGridFactors) +
+    return BatchFail(session, std::string(kGridFactors) +
                              " needs three positive numbers separated by commas, not \"" +
                              session.Option(kGridFactors) + "\"");
   if (!ReadConstant(session, answers))
-    return Fail(session, std::string(kLikelihoodConstant) + " needs a positive number, not \"" +
+    return BatchFail(session, std::string(kLikelihoodConstant) + " needs a positive number, not \"" +
                              session.Option(kLikelihoodConstant) + "\"");
   answers.constantAsked = 0;
   HeadlessCovarianceViews views(session.err);
@@ -140,7 +135,7 @@ int Covariance(BatchSession& session, CovarianceAnswers& answers) {
 int SaveCovariance(BatchSession& session, const std::string& path) {
   Workbench& wb = session.wb;
   if (wb.state.CovarianceCurrent != "on" || wb.covariance.CovarianceReport.empty())
-    return Fail(session, "save-cov: no covariance results to save (run covariance first)");
+    return BatchFail(session, "save-cov: no covariance results to save (run covariance first)");
   std::string text = wb.covariance.CovarianceReport;
   session.desktop.ExpectSaveFile(kSaveTitle, path);
   if (!SaveCovarianceFile(wb, session.desktop, text)) return kBatchFailed;

@@ -24,12 +24,7 @@ class HeadlessMarquardtView : public MarquardtView {
 
 int Marquardt(BatchSession& session, const std::string&) {
   Workbench& wb = session.wb;
-  NormalizeFuseGroups(wb.alg, wb.fuse);
-  BuildFreeParameterList(wb.alg, wb.free);
-  if (wb.free.FreeCount == 0) {
-    session.desktop.Inform("There is nothing to do!", "All step sizes are zero", Icon::Exclamation);
-    return kBatchFailed;
-  }
+  if (!PrepareFreeParameters(session)) return kBatchFailed;
   wb.state.MarquardtDerivatives = "N";
   wb.marquardt.ShowDerivatives = "no";
   SizeMarquardtDerivatives(wb);

@@ -37,11 +37,6 @@ constexpr SetupOption kSetupOptions[] = {
     {"alg", "FILE", "Algorithm file to load (default values when absent)."},
 };
 
-int Fail(BatchSession& session, const std::string& text) {
-  session.err << "estimetrix-batch: " << text << "\n";
-  return kBatchFailed;
-}
-
 // One function call on the current values, as "&1 Function call" does it.
 int Evaluate(BatchSession& session, const std::string&) {
   Workbench& wb = session.wb;
@@ -51,7 +46,7 @@ int Evaluate(BatchSession& session, const std::string&) {
   double objective = EvaluateObjective(wb, wb.alg.Values, 1);
   std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
   if (!std::isfinite(objective))
-    return Fail(session, "evaluate: the objective is not a finite number at these values");
+    return BatchFail(session, "evaluate: the objective is not a finite number at these values");
   double seconds = std::floor(elapsed.count() * 100.0 + 0.5) / 100.0;
   session.out << OneFunctionReport(wb, objective, seconds) << ObjectiveLine(objective) << "\n";
   return kBatchSucceeded;
@@ -87,14 +82,14 @@ int InitializeFromOptions(BatchSession& session) {
   if (session.Has("--setup")) {
     std::string path = session.Option("--setup");
     std::optional<std::vector<SetupEntry>> entries = ReadSetupEntries(path, error);
-    if (!entries) return Fail(session, error);
+    if (!entries) return BatchFail(session, error);
     for (const SetupEntry& entry : *entries)
-      if (!apply(entry)) return Fail(session, path + ": " + error);
+      if (!apply(entry)) return BatchFail(session, path + ": " + error);
   }
   for (const SetupOption& option : kSetupOptions) {
     std::string name = std::string("--") + option.key;
     if (session.Has(name) && !apply({option.key, session.Option(name)}))
-      return Fail(session, "--" + error);
+      return BatchFail(session, "--" + error);
   }
   if (!incrementInstarsGiven && !setup.incrementPath.empty())
     setup.incrementInstarsText = DefaultIncrementInstars(setup);

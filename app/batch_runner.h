@@ -26,6 +26,13 @@ int RunBatch(const std::vector<BatchArea>& areas, const std::vector<std::string>
 // The text of --help.
 std::string BatchUsage(const std::vector<BatchArea>& areas);
 
+// Writes "estimetrix-batch: text" to standard error and returns kBatchFailed.
+int BatchFail(BatchSession& session, const std::string& text);
+
+// Rebuilds the fuse groups and the free-parameter list before a minimizer runs;
+// false (with the "nothing to do" message shown) when no parameter is free.
+bool PrepareFreeParameters(BatchSession& session);
+
 // batch_model.cpp: builds the set-up from --setup and the set-up options,
 // initialises the model and loads --alg (or default values). Returns the exit
 // status; messages have gone to the session's standard error.

@@ -18,37 +18,15 @@ constexpr const char* kContinuePastMax = "--continue-past-max";
 constexpr const char* kLog = "--log";
 constexpr const char* kLogFrequency = "--log-frequency";
 
-int Fail(BatchSession& session, const std::string& text) {
-  session.err << "estimetrix-batch: " << text << "\n";
-  return kBatchFailed;
-}
-
-// No window: only the last text of a run matters, so intermediate progress
-// reports are skipped (the search still produces the final one).
-class HeadlessSimplexView : public SimplexView {
- public:
-  void Open() override {}
-  void SetUpperText(const std::string&) override {}
-  void SetLowerText(const std::string&) override {}
-  void SetInterruptCaption(const std::string&) override {}
-  void SetInterruptEnabled(bool) override {}
-  bool ReadyForText() override { return false; }
-};
-
 int Simplex(BatchSession& session, const std::string&) {
   Workbench& wb = session.wb;
-  NormalizeFuseGroups(wb.alg, wb.fuse);
-  BuildFreeParameterList(wb.alg, wb.free);
-  if (wb.free.FreeCount == 0) {
-    session.desktop.Inform("There is nothing to do!", "All step sizes are zero", Icon::Exclamation);
-    return kBatchFailed;
-  }
+  if (!PrepareFreeParameters(session)) return kBatchFailed;
   if (wb.state.SimplexRetained == 0) {
     wb.marquardt.Resize(wb.alg.ParameterCount);
     wb.simplex.Resize(wb.alg.ParameterCount);
   }
   wb.state.CovarianceCurrent = "off";
-  HeadlessSimplexView view;
+  SilentSimplexView view;
   SimplexResult result = RunSimplex(wb, session.desktop, view);
   switch (result.outcome) {
     case SimplexOutcome::ZeroValueError:
@@ -61,13 +39,13 @@ int Simplex(BatchSession& session, const std::string&) {
 
 int SaveAlgorithm(BatchSession& session, const std::string& path) {
   std::string error;
-  if (!WriteAlgorithmFile(session.wb, path, error)) return Fail(session, "save-alg: " + error);
+  if (!WriteAlgorithmFile(session.wb, path, error)) return BatchFail(session, "save-alg: " + error);
   return kBatchSucceeded;
 }
 
 bool ReadCount(BatchSession& session, const char* option, long long& out) {
   if (!StrictInteger(session.Option(option), 0, INT_MAX, out)) {
-    Fail(session, std::string(option) + " needs a whole number from 0 up, not \"" +
+    BatchFail(session, std::string(option) + " needs a whole number from 0 up, not \"" +
                       session.Option(option) + "\"");
     return false;
   }
@@ -83,13 +61,13 @@ int Prepare(BatchSession& session) {
     alg.MaxFunctionCalls = static_cast<int>(calls);
   }
   if (session.Has(kLogFrequency) && !session.Has(kLog))
-    return Fail(session, std::string(kLogFrequency) + " needs " + kLog + " FILE");
+    return BatchFail(session, std::string(kLogFrequency) + " needs " + kLog + " FILE");
   if (session.Has(kLog)) {
     long long frequency = 10;
     if (session.Has(kLogFrequency) && !ReadCount(session, kLogFrequency, frequency))
       return kBatchFailed;
     const std::string path = session.Option(kLog);
-    if (!session.wb.log.Open(path)) return Fail(session, "cannot create the log file " + path);
+    if (!session.wb.log.Open(path)) return BatchFail(session, "cannot create the log file " + path);
     alg.OutputFileName = path;
     alg.FileOutputFrequency = static_cast<int>(frequency);
   }

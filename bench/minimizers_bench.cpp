@@ -37,21 +37,6 @@ using testing::TimedModel;
 const char* const kExamples[] = {"dungeness", "snowcrab-sgsl-sizefreq",
                                  "tannercrab-ebs-increments"};
 
-class SilentSimplexView : public SimplexView {
- public:
-  void Open() override {}
-  void SetUpperText(const std::string&) override {}
-  void SetLowerText(const std::string&) override {}
-  void SetInterruptCaption(const std::string&) override {}
-  void SetInterruptEnabled(bool) override {}
-  bool ReadyForText() override { return false; }
-};
-
-std::optional<DialogReply> AnswerNo(const DialogRecord& record) {
-  if (record.kind != DialogKind::Message) return DialogReply{Answer::Cancel, std::nullopt};
-  return DialogReply{record.buttons == Buttons::Ok ? Answer::Ok : Answer::No, std::nullopt};
-}
-
 struct ExampleRun {
   bool ran = false;
   std::string problem;  // why it could not run
@@ -110,7 +95,7 @@ ExampleRun RunExample(const std::string& name) {
   ExampleRun run;
   Workbench wb;
   ScriptedDesktop desktop;
-  desktop.SetResponder(AnswerNo);
+  desktop.SetResponder(ScriptedDesktop::DeclineEverything);
   if (!PrepareExample(name, wb, desktop, run.problem)) return run;
   auto& model = static_cast<TimedModel&>(*wb.model);
 

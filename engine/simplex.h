@@ -32,6 +32,18 @@ class SimplexView {
   virtual void ShowPriorReview() {}
 };
 
+// A Simplex view with no window (the headless runner, benchmarks, tests): it
+// declines every intermediate report, so only a run's final text is built.
+class SilentSimplexView : public SimplexView {
+ public:
+  void Open() override {}
+  void SetUpperText(const std::string&) override {}
+  void SetLowerText(const std::string&) override {}
+  void SetInterruptCaption(const std::string&) override {}
+  void SetInterruptEnabled(bool) override {}
+  bool ReadyForText() override { return false; }
+};
+
 // When the likelihood-profile procedure runs the search once per point.
 struct SimplexProfilePoint {
   int point = 0;       // 1-based number of the profile point

@@ -67,6 +67,11 @@ DialogReply ScriptedDesktop::Reply(const DialogRecord& record) {
   return {Answer::Cancel, std::nullopt};
 }
 
+std::optional<DialogReply> ScriptedDesktop::DeclineEverything(const DialogRecord& record) {
+  if (record.kind != DialogKind::Message) return DialogReply{Answer::Cancel, std::nullopt};
+  return DialogReply{record.buttons == Buttons::Ok ? Answer::Ok : Answer::No, std::nullopt};
+}
+
 Answer ScriptedDesktop::Message(const MessageRequest& request) {
   DialogRecord record;
   record.kind = DialogKind::Message;

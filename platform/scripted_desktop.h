@@ -48,6 +48,9 @@ class ScriptedDesktop : public Desktop {
   // Answers dialogues the script does not cover; without one they are failures.
   using Responder = std::function<std::optional<DialogReply>(const DialogRecord&)>;
   void SetResponder(Responder responder) { responder_ = std::move(responder); }
+  // A responder for unattended runs: OK to every message, No to every
+  // question, Cancel to every input box and file dialogue.
+  static std::optional<DialogReply> DeclineEverything(const DialogRecord& record);
 
   // Called on every Yield(): tests use it to press Interrupt mid-run.
   void SetYieldHook(std::function<void()> hook) { yieldHook_ = std::move(hook); }

@@ -61,6 +61,11 @@ void frmSimplex::Open() {
   show();
   if (auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget())) {
     frame->move(TwipsToPixels(500), TwipsToPixels(500));
+    // The frame was sized before this widget asked for its size; give the
+    // panes their full width so report lines are not cut off.
+    QSize wanted(TwipsToPixels(14000), TwipsToPixels(8400));
+    if (ctx_.mdi) wanted = wanted.boundedTo(ctx_.mdi->viewport()->size());
+    frame->resize(wanted.expandedTo(frame->size()));
     frame->show();
     frame->raise();
     if (ctx_.mdi) ctx_.mdi->setActiveSubWindow(frame);

@@ -15,24 +15,6 @@ namespace estimetrix::testing {
 
 namespace {
 
-// No window: the search skips its intermediate reports.
-class SilentSimplexView : public SimplexView {
- public:
-  void Open() override {}
-  void SetUpperText(const std::string&) override {}
-  void SetLowerText(const std::string&) override {}
-  void SetInterruptCaption(const std::string&) override {}
-  void SetInterruptEnabled(bool) override {}
-  bool ReadyForText() override { return false; }
-};
-
-// OK to every message, No to every question (for instance "continue past the
-// maximum number of function calls?").
-std::optional<DialogReply> AnswerNo(const DialogRecord& record) {
-  if (record.kind != DialogKind::Message) return DialogReply{Answer::Cancel, std::nullopt};
-  return DialogReply{record.buttons == Buttons::Ok ? Answer::Ok : Answer::No, std::nullopt};
-}
-
 std::string SimplexOutcomeText(SimplexOutcome outcome) {
   switch (outcome) {
     case SimplexOutcome::Converged: return "converged";
@@ -62,7 +44,7 @@ NistFit FitNistProblem(const NistProblem& problem, int start, const NistFitSetti
   const double began = TimedModel::ThreadSeconds();
   Workbench wb;
   ScriptedDesktop desktop;
-  desktop.SetResponder(AnswerNo);
+  desktop.SetResponder(ScriptedDesktop::DeclineEverything);
   auto timed = std::make_unique<TimedModel>(std::make_unique<NistModel>(problem));
   TimedModel& model = *timed;
   wb.model = std::move(timed);

@@ -78,19 +78,6 @@ bool PrepareExample(const std::string& name, Workbench& wb, ScriptedDesktop& des
   return true;
 }
 
-const char* OutcomeText(MarquardtOutcome outcome) {
-  switch (outcome) {
-    case MarquardtOutcome::Converged: return "converged";
-    case MarquardtOutcome::Frustrated: return "frustrated";
-    case MarquardtOutcome::Stopped: return "stopped";
-    case MarquardtOutcome::Interrupted: return "interrupted";
-    case MarquardtOutcome::DerivativesMissing: return "no derivatives";
-    case MarquardtOutcome::DecompositionFailed: return "singular";
-    case MarquardtOutcome::NonFiniteObjective: return "non-finite";
-  }
-  return "other";
-}
-
 ExampleRun RunExample(const std::string& name) {
   ExampleRun run;
   Workbench wb;
@@ -125,7 +112,7 @@ ExampleRun RunExample(const std::string& name) {
   run.marquardtSecondsInModel = static_cast<double>(run.marquardtCalls) * perCall;
   run.secondsInModel = static_cast<double>(run.simplexCalls + run.marquardtCalls) * perCall;
   run.objective = result.objective;
-  run.marquardtOutcome = OutcomeText(result.outcome);
+  run.marquardtOutcome = testing::MarquardtOutcomeText(result.outcome);
   for (const auto& record : desktop.Transcript()) run.messages.push_back(record.title);
   run.ran = true;
   return run;

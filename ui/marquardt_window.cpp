@@ -15,6 +15,7 @@
 #include "engine/algorithm_data.h"
 #include "engine/workbench.h"
 #include "ui/app_context.h"
+#include "ui/child_window.h"
 #include "ui/commands.h"
 #include "ui/menu_form.h"
 
@@ -181,25 +182,7 @@ void frmMarquardt::closeEvent(QCloseEvent* event) {
 }
 
 // The window lives for the whole session; closing hides its frame.
-frmMarquardt* MarquardtWindow(AppContext& ctx) {
-  if (ctx.mdi) {
-    for (QMdiSubWindow* child : ctx.mdi->subWindowList())
-      if (auto* window = qobject_cast<frmMarquardt*>(child->widget())) return window;
-    auto* window = new frmMarquardt(ctx);
-    auto* frame = new QMdiSubWindow;
-    frame->setWidget(window);
-    frame->setAttribute(Qt::WA_DeleteOnClose, false);
-    ctx.mdi->addSubWindow(frame);
-    return window;
-  }
-  if (ctx.mainWindow) {
-    if (auto* window = ctx.mainWindow->findChild<frmMarquardt*>()) return window;
-    auto* window = new frmMarquardt(ctx, ctx.mainWindow);
-    window->setWindowFlag(Qt::Window);
-    return window;
-  }
-  return nullptr;
-}
+frmMarquardt* MarquardtWindow(AppContext& ctx) { return FindOrCreateChildWindow<frmMarquardt>(ctx); }
 
 void MarquardtCommand(AppContext& ctx) {
   Workbench& wb = ctx.wb;

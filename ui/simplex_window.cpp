@@ -12,6 +12,7 @@
 #include "engine/algorithm_data.h"
 #include "engine/workbench.h"
 #include "ui/app_context.h"
+#include "ui/child_window.h"
 #include "ui/commands.h"
 #include "ui/menu_form.h"
 
@@ -131,24 +132,7 @@ void frmSimplex::closeEvent(QCloseEvent* event) {
 
 // The window lives for the whole session; closing hides its frame, so the
 // retained simplex's window can be shown again by the next run.
-frmSimplex* SimplexWindow(AppContext& ctx) {
-  if (ctx.mdi) {
-    for (QMdiSubWindow* child : ctx.mdi->subWindowList())
-      if (auto* window = qobject_cast<frmSimplex*>(child->widget())) return window;
-    auto* window = new frmSimplex(ctx);
-    auto* frame = new QMdiSubWindow;
-    frame->setWidget(window);
-    ctx.mdi->addSubWindow(frame);
-    return window;
-  }
-  if (ctx.mainWindow) {
-    if (auto* window = ctx.mainWindow->findChild<frmSimplex*>()) return window;
-    auto* window = new frmSimplex(ctx, ctx.mainWindow);
-    window->setWindowFlag(Qt::Window);
-    return window;
-  }
-  return nullptr;
-}
+frmSimplex* SimplexWindow(AppContext& ctx) { return FindOrCreateChildWindow<frmSimplex>(ctx); }
 
 void SimplexCommand(AppContext& ctx) {
   Workbench& wb = ctx.wb;

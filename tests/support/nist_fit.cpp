@@ -15,6 +15,8 @@ namespace estimetrix::testing {
 
 namespace {
 
+}  // namespace
+
 std::string SimplexOutcomeText(SimplexOutcome outcome) {
   switch (outcome) {
     case SimplexOutcome::Converged: return "converged";
@@ -37,8 +39,6 @@ std::string MarquardtOutcomeText(MarquardtOutcome outcome) {
   }
   return "other";
 }
-
-}  // namespace
 
 NistFit FitNistProblem(const NistProblem& problem, int start, const NistFitSettings& settings) {
   const double began = TimedModel::ThreadSeconds();

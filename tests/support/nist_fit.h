@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "engine/marquardt.h"
+#include "engine/simplex.h"
 #include "tests/support/nist_model.h"
 
 namespace estimetrix::testing {
@@ -23,6 +25,10 @@ struct NistFit {
   double secondsInModel = 0.0;
   double secondsTotal = 0.0;
 };
+
+// Short names of how a run ended, for tables.
+std::string SimplexOutcomeText(SimplexOutcome outcome);
+std::string MarquardtOutcomeText(MarquardtOutcome outcome);
 
 NistFit FitNistProblem(const NistProblem& problem, int start, const NistFitSettings& settings = {});
 

@@ -86,8 +86,12 @@ void NormalizeFuseGroups(AlgorithmData& alg, FuseGroupTable& groups) {
 
 void ExpandFusedParameters(Vector& vector, AlgorithmData& alg, FuseGroupTable& groups,
                            const EstimationState& state) {
+  // Runs before every model call: with no fuse group (the usual case) there
+  // is nothing to copy, and nothing is allocated either way.
+  if (groups.FuseGroupCount == 0) return;
   const int n = std::min(UsableCount(alg), vector.Size());
-  IntArray recorded(groups.FuseGroupCount);  // 0 = not yet recorded
+  IntArray& recorded = groups.Recorded;  // 0 = not yet recorded
+  recorded.Resize(1, groups.FuseGroupCount, 0);
   const bool pinning = state.BayesEvaluationActive != "off" || state.ProfileActive != "off";
   for (int i = 1; i <= n; ++i) {
     const std::string& code = alg.FuseCodes[i];

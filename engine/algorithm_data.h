@@ -54,6 +54,7 @@ struct FuseGroupTable {
   StringArray FuseGroupCodes;
   IntArray FuseGroupMembers;
   Vector FuseGroupValues;
+  IntArray Recorded;  // work space of ExpandFusedParameters, kept to avoid allocating per call
 };
 
 struct FreeParameterList {

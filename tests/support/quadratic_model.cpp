@@ -1,5 +1,9 @@
 #include "quadratic_model.h"
 
+#include <memory>
+
+#include "engine/algorithm_data.h"
+
 namespace estimetrix::testing {
 
 QuadraticModel::QuadraticModel(int n, double offsetValue)
@@ -34,6 +38,25 @@ void QuadraticModel::MODEL(double& objective, Vector& parameters, Vector& steps,
   }
   vectorsSeen.push_back(std::move(seen));
   objective = sum;
+}
+
+void InitializeQuadratic(Workbench& wb, int n) {
+  wb.model = std::make_unique<QuadraticModel>(n);
+  wb.alg.ParameterCount = n;
+  wb.ResizeForModel(n);
+  SetDefaultAlgorithmData(wb.alg);
+  wb.alg.Descriptions.Resize(1, n, "");
+  for (int i = 1; i <= n; ++i) wb.alg.Descriptions[i] = "Quadratic term " + std::to_string(i);
+  wb.initialized = true;
+}
+
+void LoadQuadraticStart(Workbench& wb) {
+  for (int i = 1; i <= wb.alg.ParameterCount; ++i) {
+    wb.alg.Values[i] = 0.5 * i;
+    wb.alg.Steps[i] = 0.1;
+  }
+  wb.alg.AlgorithmFilePath = "12081435.alg";
+  wb.alg.AlgorithmFileName = "12081435";
 }
 
 }  // namespace estimetrix::testing

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/model.h"
+#include "engine/workbench.h"
 
 namespace estimetrix::testing {
 
@@ -27,5 +28,10 @@ class QuadraticModel : public Model {
   std::vector<std::vector<double>> vectorsSeen;  // every evaluated vector (NF >= 1)
   int observations = 0;  // reported through the observation-count argument when > 0
 };
+
+// As "Initialize model" leaves a workbench, with a quadratic model of n parameters.
+void InitializeQuadratic(Workbench& wb, int n);
+// As a successful load then leaves it: values 0.5 i, steps 0.1, a file name.
+void LoadQuadraticStart(Workbench& wb);
 
 }  // namespace estimetrix::testing

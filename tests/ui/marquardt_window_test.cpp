@@ -18,20 +18,9 @@ using estimetrix::testing::FakeMenuView;
 
 namespace {
 
-// As "Initialize model" with the quadratic test model and a load leave things.
-void InitializeQuadratic(Workbench& wb, int n) {
-  wb.model = std::make_unique<estimetrix::testing::QuadraticModel>(n);
-  wb.alg.ParameterCount = n;
-  wb.ResizeForModel(n);
-  SetDefaultAlgorithmData(wb.alg);
-  wb.alg.Descriptions.Resize(1, n, "");
-  for (int i = 1; i <= n; ++i) {
-    wb.alg.Descriptions[i] = "Quadratic term " + std::to_string(i);
-    wb.alg.Values[i] = 0.5 * i;
-    wb.alg.Steps[i] = 0.1;
-  }
-  wb.alg.AlgorithmFilePath = "12081435.alg";
-  wb.initialized = true;
+void InitializeAndLoad(Workbench& wb, int n) {
+  testing::InitializeQuadratic(wb, n);
+  testing::LoadQuadraticStart(wb);
 }
 
 }  // namespace
@@ -46,7 +35,7 @@ class MarquardtWindowTest : public QObject {
     menu = std::make_unique<FakeMenuView>();
     mdi = std::make_unique<QMdiArea>();
     ctx = std::make_unique<AppContext>(AppContext{*wb, *desktop, *menu, mdi.get()});
-    InitializeQuadratic(*wb, 3);
+    InitializeAndLoad(*wb, 3);
   }
   void cleanup() {
     ctx.reset();

@@ -21,22 +21,9 @@ using namespace estimetrix;
 
 namespace {
 
-// As "Initialize model" and a load leave things, with the quadratic test
-// model: values 0.5 i and steps 0.1.
 void InitializeAndLoad(Workbench& wb, int n) {
-  wb.model = std::make_unique<testing::QuadraticModel>(n);
-  wb.alg.ParameterCount = n;
-  wb.ResizeForModel(n);
-  SetDefaultAlgorithmData(wb.alg);
-  wb.alg.Descriptions.Resize(1, n, "");
-  for (int i = 1; i <= n; ++i) {
-    wb.alg.Descriptions[i] = "Quadratic term " + std::to_string(i);
-    wb.alg.Values[i] = 0.5 * i;
-    wb.alg.Steps[i] = 0.1;
-  }
-  wb.alg.AlgorithmFilePath = "12081435.alg";
-  wb.alg.AlgorithmFileName = "12081435";
-  wb.initialized = true;
+  testing::InitializeQuadratic(wb, n);
+  testing::LoadQuadraticStart(wb);
 }
 
 frmSimplex* FindSimplexWindow(MainWindow& window) {

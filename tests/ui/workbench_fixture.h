@@ -26,25 +26,10 @@ struct Session {
   }
 
   // As "Initialize model" leaves things.
-  void Initialize(int n) {
-    wb.model = std::make_unique<QuadraticModel>(n);
-    wb.alg.ParameterCount = n;
-    wb.ResizeForModel(n);
-    SetDefaultAlgorithmData(wb.alg);
-    wb.alg.Descriptions.Resize(1, n, "");
-    for (int i = 1; i <= n; ++i) wb.alg.Descriptions[i] = "Quadratic term " + std::to_string(i);
-    wb.initialized = true;
-  }
+  void Initialize(int n) { InitializeQuadratic(wb, n); }
 
   // As a successful load leaves things.
-  void LoadData() {
-    for (int i = 1; i <= wb.alg.ParameterCount; ++i) {
-      wb.alg.Values[i] = 0.5 * i;
-      wb.alg.Steps[i] = 0.1;
-    }
-    wb.alg.AlgorithmFilePath = "12081435.alg";
-    wb.alg.AlgorithmFileName = "12081435";
-  }
+  void LoadData() { LoadQuadraticStart(wb); }
 
   QuadraticModel& Model() { return static_cast<QuadraticModel&>(*wb.model); }
 

@@ -112,6 +112,8 @@ class ReportWriter {
     std::string sd = "   Std Dev:" + Blanks(9);
     std::string cv = "   Coef of Var:" + Blanks(5);
     for (int k = 1; k <= kCovarianceGrids; ++k) {
+      // A mean of exactly 0 is a true value and is printed as such; only the
+      // coefficient of variation, which would divide by it, shows -1.
       mean += RJ(analytical_ ? cov_.BaseObjective * q_ : cov_.ScaledGridMean(k), kE, 18);
       sd += RJ(analytical_ ? -1.0 : cov_.ScaledGridSD(k), kE, 18);
       cv += RJ(CoefficientOfVariation(k), kF, 18);

@@ -56,7 +56,8 @@ frmSimplex::frmSimplex(AppContext& ctx, QWidget* parent) : QWidget(parent), ctx_
 void frmSimplex::Open() {
   upper_->clear();
   lower_->clear();
-  interrupt_->setText("&Interrupt");
+  // The caption stays as the last run left it: a run that continues from the
+  // retained simplex does not set it again.
   interrupt_->setEnabled(true);
   sinceLowerText_.invalidate();
   show();

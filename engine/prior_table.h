@@ -12,12 +12,16 @@ struct PriorTable {
   StringArray PriorTypes;  // 1..N
   Vector FirstTerms;
   Vector SecondTerms;
+  StringArray FirstTermTexts;  // the terms as the user typed them ("Unused" for "U")
+  StringArray SecondTermTexts;
   std::string PriorsFilePath;
 
   void Resize(int n) {
     PriorTypes.Resize(1, n, "U");
     FirstTerms.Resize(1, n, 0.0);
     SecondTerms.Resize(1, n, 0.0);
+    FirstTermTexts.Resize(1, n, "Unused");
+    SecondTermTexts.Resize(1, n, "Unused");
   }
   bool AllUniform() const {
     for (const auto& type : PriorTypes)

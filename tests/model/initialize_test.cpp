@@ -134,6 +134,7 @@ TEST_F(InitializeTest, SuccessResetsTheEngineForTheNewModel) {
   EXPECT_EQ(wb_.priors.PriorTypes, StringArray(1, n, "U"));
   EXPECT_EQ(wb_.priors.FirstTerms, Vector(1, n, 1e-100));
   EXPECT_EQ(wb_.priors.SecondTerms, Vector(1, n, 1e-100));
+  EXPECT_EQ(wb_.priors.FirstTermTexts, StringArray(1, n, "Unused"));
   EXPECT_EQ(desktop_.Status(StatusBar::Files, 2), "Bayesian priors file: ");
   EXPECT_EQ(desktop_.Status(StatusBar::Files, 3), "Frequency file: " + setup.frequencyPath);
   EXPECT_EQ(desktop_.Status(StatusBar::Files, 4), "Increment file: " + setup.incrementPath);

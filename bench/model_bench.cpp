@@ -17,7 +17,7 @@
 
 #include "model/carapex_model.h"
 #include "model/parameter_layout.h"
-#include "platform/scripted_desktop.h"
+#include "tests/support/carapex_harness.h"
 
 namespace estimetrix {
 namespace {
@@ -78,26 +78,9 @@ std::string IncrementFile(int records) {
   return text;
 }
 
-struct Fixture {
-  ScriptedDesktop desktop;
-  CarapexModel model{desktop};
-  Vector values, steps, gradient;
-  StringArray descriptions, fuseCodes;
-  Matrix second;
-  int n = 0, observations = 0, sampleSize = 0;
-
-  explicit Fixture(const CarapexSetup& setup) {
-    model.SetSetup(setup);
-    double unused = 0.0;
-    model.MODEL(unused, values, steps, descriptions, fuseCodes, n, 0, observations, gradient,
-                second, sampleSize);
-  }
-  double Evaluate(int NF) {
-    double objective = 0.0;
-    model.MODEL(objective, values, steps, descriptions, fuseCodes, n, NF, observations, gradient,
-                second, sampleSize);
-    return objective;
-  }
+// The model initialised from a set-up; a set-up the model refuses stops the benchmark.
+struct Fixture : testing::CarapexModelHarness {
+  explicit Fixture(const CarapexSetup& setup) { Initialize(setup); }
 };
 
 void Run(benchmark::State& state, Fixture& f) {
@@ -144,7 +127,7 @@ void BM_FrequenciesLarge(benchmark::State& state) {
   f.values[param::kSelectivitySD] = 5.0;
   f.values[param::kPsi] = 0.02;
   f.values[param::kPhi] = 1.0;
-  for (int i = 22; i <= f.n; ++i) f.values[i] = 0.01;
+  for (int i = 22; i <= f.parameterCount; ++i) f.values[i] = 0.01;
   Run(state, f);
 }
 BENCHMARK(BM_FrequenciesLarge);

@@ -1,13 +1,11 @@
 #pragma once
-// A Carapex model on a scripted desktop, initialised from a set-up, with the
-// MODEL arguments it fills kept together.
+// The model tests' harness, their data files and their usual set-ups.
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "model/carapex_model.h"
-#include "platform/scripted_desktop.h"
+#include "tests/support/carapex_harness.h"
 
 namespace estimetrix::testing {
 
@@ -15,30 +13,7 @@ inline std::string ModelDataFile(const std::string& name) {
   return std::string(ESTIMETRIX_TEST_DATA) + "/model/" + name;
 }
 
-struct CarapexHarness {
-  ScriptedDesktop desktop;
-  CarapexModel model{desktop};
-  Vector values, steps, gradient;
-  StringArray descriptions, fuseCodes;
-  Matrix second;
-  int parameterCount = 0;
-  int observations = 0, sampleSize = 0;
-
-  bool Initialize(const CarapexSetup& setup) {
-    model.SetSetup(setup);
-    double unused = 0.0;
-    model.MODEL(unused, values, steps, descriptions, fuseCodes, parameterCount, 0, observations,
-                gradient, second, sampleSize);
-    return model.InitializationSucceeded();
-  }
-
-  double Evaluate(int NF = 1) {
-    double objective = -12345.0;
-    model.MODEL(objective, values, steps, descriptions, fuseCodes, parameterCount, NF, observations,
-                gradient, second, sampleSize);
-    return objective;
-  }
-
+struct CarapexHarness : CarapexModelHarness {
   void ExpectNoDialogues() {
     EXPECT_TRUE(desktop.Transcript().empty()) << desktop.Transcript().front().text;
   }

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "engine/format.h"
+#include "model/carapex_evaluator.h"
 #include "model/data_files.h"
 #include "model/likelihood.h"
 #include "model/parameter_layout.h"
@@ -31,12 +32,6 @@ int CountFromText(const std::string& text) {
   if (!(std::fabs(value) <= 32767.0)) return -1;
   return static_cast<int>(value);
 }
-
-// Parameters that only make sense as magnitudes: Mu_0, Sigma_1, %SE,
-// selectivity mean and SD, Psi, Phi.
-constexpr int kAbsoluteParameters[] = {
-    param::kMu0,           param::kSigma1, param::kPercentSE, param::kSelectivityMean,
-    param::kSelectivitySD, param::kPsi,    param::kPhi};
 
 // The counts in the form's boxes, read as numbers.
 struct FormCounts {
@@ -157,11 +152,15 @@ void CarapexModel::Initialize(Vector& parameters, Vector& steps, StringArray& de
 bool CarapexModel::ReadConfiguration(ModelData& fresh) {
   const CarapexSetup& form = setup_;
   fresh.Pi = 4.0 * std::atan(1.0);
-  fresh.TruncationMode = form.optMissing ? "M" : form.optZero ? "0" : "";
-  fresh.IncrementErrorDistribution = form.optGamma ? "G" : form.optNormal ? "N" : "";
-  fresh.InstarDistribution = form.forceNormal  ? "N"
-                             : form.forceGamma ? "G"
-                                               : data_.InstarDistribution;
+  fresh.TruncationMode = form.truncation == FrequencyTruncation::Truncated    ? "M"
+                         : form.truncation == FrequencyTruncation::ZeroBeyond ? "0"
+                                                                              : "";
+  fresh.IncrementErrorDistribution = form.incrementErrors == IncrementErrors::Gamma    ? "G"
+                                     : form.incrementErrors == IncrementErrors::Gaussian ? "N"
+                                                                                         : "";
+  fresh.InstarDistribution = form.instars == InstarShape::Gaussian ? "N"
+                             : form.instars == InstarShape::Gamma  ? "G"
+                                                                   : data_.InstarDistribution;
   fresh.FrequencyFilePath = form.frequencyPath;
   fresh.IncrementFilePath = form.incrementPath;
   const bool sizes = !form.frequencyPath.empty(), increments = !form.incrementPath.empty();
@@ -214,30 +213,28 @@ void CarapexModel::EvaluateModel(double& objective, Vector& values, int NF) {
     objective = std::numeric_limits<double>::quiet_NaN();
     return;
   }
-  state_.Penalty = 0.0;
-  state_.SelectivityInUse = false;
-  for (int index : kAbsoluteParameters) values[index] = std::fabs(values[index]);
   if (NF == 1) CheckProportions(values);
-  state_.FrequencyTerm = 0.0;
-  state_.IncrementTerm = 0.0;
-
-  if (data_.HasFrequencies()) {
-    ComputeInstarGrowth(values, data_.InstarCount, state_);
-  } else {
-    // Increment-only: the coefficients are needed even without instars.
-    ComputeInstarGrowth(values, data_.IncrementInstarCount, state_);
-  }
-  if (data_.HasFrequencies()) {
-    PredictFrequencies(values, data_, state_, work_);
-    FloorLowPredictions(data_, state_);
-    AddFrequencyTerms(data_, state_);
-  }
-  if (data_.HasIncrements()) {
-    ComputeIncrementProportions(values, data_.IncrementInstarCount, state_);
-    IncrementNegLogLikelihood(values, data_, state_, work_);
-  }
-  objective = 2.0 * (state_.IncrementTerm + state_.FrequencyTerm) + state_.Penalty;
+  objective = EvaluateCarapex(data_, values, state_, work_);
   if (NF == 1 || objective < bestObjective_) TakeSnapshot(objective, values);
+}
+
+std::unique_ptr<ModelEvaluator> CarapexModel::NewEvaluator() const {
+  if (!initialized_) return nullptr;
+  return std::make_unique<CarapexEvaluator>(data_);
+}
+
+int CarapexModel::SnapshotIndex(const std::vector<double>& objectives,
+                                const std::vector<int>& NFs) const {
+  double best = bestObjective_;
+  int index = -1;
+  const size_t count = std::min(objectives.size(), NFs.size());
+  for (size_t i = 0; i < count; ++i) {
+    if (NFs[i] == 1 || objectives[i] < best) {
+      best = objectives[i];
+      index = static_cast<int>(i);
+    }
+  }
+  return index;
 }
 
 void CarapexModel::CheckProportions(const Vector& values) {

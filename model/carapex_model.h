@@ -2,7 +2,9 @@
 // Carapex: the built-in multi-series size-frequency and moult-increment model
 // of crustacean growth by instar. Returns -2 ln[likelihood] plus penalties.
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/model.h"
 #include "model/carapex_setup.h"
@@ -27,6 +29,13 @@ class CarapexModel : public Model {
   double SuggestedLikelihoodConstant() const override;
   std::string DataFileName() const override;
   bool InitializationSucceeded() const override;
+  // An evaluator over this model's data; nullptr before a successful
+  // initialisation.
+  std::unique_ptr<ModelEvaluator> NewEvaluator() const override;
+  // A snapshot is taken at NF = 1 or below the best objective so far; on a
+  // tie the earlier evaluation keeps it.
+  int SnapshotIndex(const std::vector<double>& objectives,
+                    const std::vector<int>& NFs) const override;
 
   // The configuration and data of the last successful initialisation.
   const ModelData& Data() const { return data_; }

@@ -232,25 +232,20 @@ double NistModel::ResidualSumOfSquares(const double* b) const {
   return sum;
 }
 
-void NistModel::MODEL(double& objective, Vector& parameters, Vector& steps,
-                      StringArray& descriptions, StringArray&, int& parameterCount, int NF,
-                      int& observationCount, Vector&, Matrix&, int&) {
+bool NistModel::Initialize(StringArray& descriptions, Vector& values) {
   const int p = problem_.parameterCount;
-  observationCount = problem_.ObservationCount();
-  if (NF == 0) {
-    parameterCount = p;
-    parameters.Resize(1, p, 0.0);
-    steps.Resize(1, p, 0.0);
-    descriptions.Resize(1, p, "");
-    for (int i = 1; i <= p; ++i) {
-      parameters[i] = problem_.start1[static_cast<size_t>(i - 1)];
-      descriptions[i] = "b" + std::to_string(i) + " of " + problem_.name;
-    }
-    return;
+  descriptions.Resize(1, p, "");
+  values.Resize(1, p, 0.0);
+  for (int i = 1; i <= p; ++i) {
+    values[i] = problem_.start1[static_cast<size_t>(i - 1)];
+    descriptions[i] = "b" + std::to_string(i) + " of " + problem_.name;
   }
-  if (NF < 0) return;
+  return true;
+}
+
+double NistModel::Evaluate(Vector& parameters, int) {
   ++evaluations_;
-  objective = ResidualSumOfSquares(parameters.Data());
+  return ResidualSumOfSquares(parameters.Data());
 }
 
 }  // namespace estimetrix::testing

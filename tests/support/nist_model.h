@@ -35,13 +35,10 @@ const std::vector<std::string>& NistProblemNames();
 // error, capped at 11, the digits certified); 0 when not even the first is right.
 double CorrectDigits(double estimate, double certified);
 
-class NistModel : public Model {
+class NistModel : public SimpleModel {
  public:
   explicit NistModel(NistProblem problem);
 
-  void MODEL(double& objective, Vector& parameters, Vector& steps, StringArray& descriptions,
-             StringArray& fuseCodes, int& parameterCount, int NF, int& observationCount,
-             Vector& gradient, Matrix& secondDerivatives, int& sampleSize) override;
   std::string Name() const override { return problem_.name; }
 
   const NistProblem& Problem() const { return problem_; }
@@ -50,6 +47,12 @@ class NistModel : public Model {
 
   // The residual sum of squares at b (b[0] is b1).
   double ResidualSumOfSquares(const double* b) const;
+
+ protected:
+  // Starts at the problem's first starting point.
+  bool Initialize(StringArray& descriptions, Vector& values) override;
+  double Evaluate(Vector& parameters, int NF) override;
+  int ObservationCount() const override { return problem_.ObservationCount(); }
 
  private:
   using Prediction = double (*)(const double* b, const std::vector<double>& x);

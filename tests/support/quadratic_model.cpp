@@ -6,6 +6,24 @@
 
 namespace estimetrix::testing {
 
+namespace {
+
+// Evaluates with a copy of the model's terms, so it never touches the model.
+class QuadraticEvaluator : public ModelEvaluator {
+ public:
+  explicit QuadraticEvaluator(const QuadraticModel& model)
+      : centre_(model.centre), weight_(model.weight), offset_(model.offset) {}
+  double Evaluate(Vector& parameters) override {
+    return QuadraticObjective(centre_, weight_, offset_, parameters);
+  }
+
+ private:
+  const std::vector<double> centre_, weight_;
+  const double offset_;
+};
+
+}  // namespace
+
 QuadraticModel::QuadraticModel(int n, double offsetValue)
     : centre(static_cast<size_t>(n), 0.0), weight(static_cast<size_t>(n), 1.0),
       offset(offsetValue) {
@@ -14,30 +32,38 @@ QuadraticModel::QuadraticModel(int n, double offsetValue)
 
 void QuadraticModel::MODEL(double& objective, Vector& parameters, Vector& steps,
                            StringArray& descriptions, StringArray& fuseCodes,
-                           int& parameterCount, int NF, int& observationCount, Vector&, Matrix&,
-                           int&) {
-  (void)fuseCodes;
+                           int& parameterCount, int NF, int& observationCount, Vector& gradient,
+                           Matrix& secondDerivatives, int& sampleSize) {
   flagsSeen.push_back(NF);
+  SimpleModel::MODEL(objective, parameters, steps, descriptions, fuseCodes, parameterCount, NF,
+                     observationCount, gradient, secondDerivatives, sampleSize);
+}
+
+std::unique_ptr<ModelEvaluator> QuadraticModel::NewEvaluator() const {
+  if (!parallel) return nullptr;
+  return std::make_unique<QuadraticEvaluator>(*this);
+}
+
+bool QuadraticModel::Initialize(StringArray& descriptions, Vector&) {
   const int n = static_cast<int>(centre.size());
-  if (NF == 0) {
-    parameterCount = n;
-    descriptions.Resize(1, n, "");
-    steps.Resize(1, n, 0.0);
-    parameters.Resize(1, n, 0.0);
-    for (int i = 1; i <= n; ++i) descriptions[i] = "Quadratic term " + std::to_string(i);
-    return;
-  }
-  if (NF < 0) return;
-  if (observations > 0) observationCount = observations;
+  descriptions.Resize(1, n, "");
+  for (int i = 1; i <= n; ++i) descriptions[i] = "Quadratic term " + std::to_string(i);
+  return true;
+}
+
+double QuadraticObjective(const std::vector<double>& centre, const std::vector<double>& weight,
+                          double offset, const Vector& parameters) {
   double sum = offset;
-  std::vector<double> seen;
-  for (int i = 1; i <= n; ++i) {
+  for (int i = 1; i <= static_cast<int>(centre.size()); ++i) {
     const double d = parameters[i] - centre[static_cast<size_t>(i - 1)];
     sum += weight[static_cast<size_t>(i - 1)] * d * d;
-    seen.push_back(parameters[i]);
   }
-  vectorsSeen.push_back(std::move(seen));
-  objective = sum;
+  return sum;
+}
+
+double QuadraticModel::Evaluate(Vector& parameters, int) {
+  vectorsSeen.emplace_back(parameters.begin(), parameters.begin() + static_cast<long>(centre.size()));
+  return QuadraticObjective(centre, weight, offset, parameters);
 }
 
 void InitializeQuadratic(Workbench& wb, int n) {

@@ -3,6 +3,7 @@
 //   sum_i weight_i * (x_i - centre_i)^2 + offset
 // over N parameters, with counters for every mode flag it is called with.
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,15 +12,19 @@
 
 namespace estimetrix::testing {
 
-class QuadraticModel : public Model {
+class QuadraticModel : public SimpleModel {
  public:
   explicit QuadraticModel(int n, double offset = 0.0);
 
+  // Records the flag, then dispatches.
   void MODEL(double& objective, Vector& parameters, Vector& steps, StringArray& descriptions,
              StringArray& fuseCodes, int& parameterCount, int NF, int& observationCount,
              Vector& gradient, Matrix& secondDerivatives, int& sampleSize) override;
   std::string Name() const override { return "Quadratic"; }
   double SuggestedLikelihoodConstant() const override { return 0.5; }
+  // Evaluators only when `parallel` is set: the engine's serial tests count
+  // every call the model sees.
+  std::unique_ptr<ModelEvaluator> NewEvaluator() const override;
 
   std::vector<double> centre;
   std::vector<double> weight;
@@ -27,7 +32,17 @@ class QuadraticModel : public Model {
   std::vector<int> flagsSeen;          // every NF, in order
   std::vector<std::vector<double>> vectorsSeen;  // every evaluated vector (NF >= 1)
   int observations = 0;  // reported through the observation-count argument when > 0
+  bool parallel = false;
+
+ protected:
+  bool Initialize(StringArray& descriptions, Vector& values) override;
+  double Evaluate(Vector& parameters, int NF) override;
+  int ObservationCount() const override { return observations; }
 };
+
+// sum_i weight_i * (x_i - centre_i)^2 + offset.
+double QuadraticObjective(const std::vector<double>& centre, const std::vector<double>& weight,
+                          double offset, const Vector& parameters);
 
 // As "Initialize model" leaves a workbench, with a quadratic model of n parameters.
 void InitializeQuadratic(Workbench& wb, int n);

@@ -1,5 +1,9 @@
 #include "platform/text_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -7,10 +11,6 @@
 #include <cstring>
 #include <optional>
 #include <random>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace estimetrix {
 namespace {
@@ -43,7 +43,9 @@ class Descriptor {
   int fd_;
 };
 
-std::string SystemReason(int code) { return std::strerror(code); }
+std::string SystemReason(int code) {
+  return std::strerror(code);
+}
 
 // Why a file of this type is not accepted as a text file, or "" for a
 // regular file.
@@ -124,9 +126,9 @@ std::optional<std::string> ReadLink(const std::string& path, const struct stat& 
 }
 
 struct SaveTarget {
-  std::string path;        // the final target after following links
+  std::string path;  // the final target after following links
   bool exists = false;
-  struct stat info = {};   // valid when exists
+  struct stat info = {};  // valid when exists
 };
 
 // Follows a chain of symbolic links from `path` to the file a save should
@@ -165,10 +167,9 @@ std::optional<SaveTarget> ResolveSaveTarget(const std::string& path, int& code) 
 int CreateTemporaryFile(const std::string& folder, std::string& name) {
   static constexpr char kLetters[] =
       "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  std::mt19937_64 random(static_cast<std::uint64_t>(
-                             std::chrono::steady_clock::now().time_since_epoch().count()) ^
-                         (static_cast<std::uint64_t>(::getpid()) << 32) ^
-                         reinterpret_cast<std::uintptr_t>(&name));
+  std::mt19937_64 random(
+      static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+      (static_cast<std::uint64_t>(::getpid()) << 32) ^ reinterpret_cast<std::uintptr_t>(&name));
   std::uniform_int_distribution<size_t> pick(0, sizeof(kLetters) - 2);
   for (int attempt = 0; attempt < 100; ++attempt) {
     name = folder + ".est-";
@@ -201,8 +202,7 @@ bool CopyOwnerAndMode(int fd, const struct stat& old) {
   if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
     // Not allowed to give the file away: at least keep the group if we may.
     if (errno != EPERM && errno != EINVAL) return false;
-    if (::fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0 && errno != EPERM &&
-        errno != EINVAL)
+    if (::fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0 && errno != EPERM && errno != EINVAL)
       return false;
   }
   return ::fchmod(fd, old.st_mode & 07777) == 0;
@@ -229,8 +229,7 @@ std::string ToCrLf(const std::string& text) {
   return out;
 }
 
-bool SaveTextFileAtomically(const std::string& path, const std::string& text,
-                            std::string& error) {
+bool SaveTextFileAtomically(const std::string& path, const std::string& text, std::string& error) {
   auto fail = [&](const std::string& verb, const std::string& reason) {
     error = "Cannot " + verb + " " + path + ": " + reason;
     return false;
@@ -267,8 +266,7 @@ bool SaveTextFileAtomically(const std::string& path, const std::string& text,
   return true;
 }
 
-std::optional<std::vector<std::string>> ReadTextLines(const std::string& path,
-                                                      std::string& error) {
+std::optional<std::vector<std::string>> ReadTextLines(const std::string& path, std::string& error) {
   // Look before opening: opening a pipe for reading waits for a writer.
   struct stat info;
   if (::stat(path.c_str(), &info) != 0) {
@@ -323,9 +321,8 @@ std::optional<std::vector<std::string>> ReadTextLines(const std::string& path,
 }
 
 bool ContainsNulBytes(const std::vector<std::string>& lines) {
-  return std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
-    return line.find('\0') != std::string::npos;
-  });
+  return std::any_of(lines.begin(), lines.end(),
+                     [](const std::string& line) { return line.find('\0') != std::string::npos; });
 }
 
 std::string BareFileName(const std::string& path) {

@@ -32,8 +32,7 @@ std::string ToCrLf(const std::string& text);
 //   the rename and removed again on any failure.
 // On failure returns false with a readable reason in `error`, and the old
 // file is left as it was.
-bool SaveTextFileAtomically(const std::string& path, const std::string& text,
-                            std::string& error);
+bool SaveTextFileAtomically(const std::string& path, const std::string& text, std::string& error);
 
 // Reads a text file into lines without their line ends. CR LF, LF and a lone
 // CR each end one line ("a\r\r\nb" is "a", "", "b"); a final line end does
@@ -42,8 +41,7 @@ bool SaveTextFileAtomically(const std::string& path, const std::string& text,
 // folder, is not a regular file (pipe, device, socket: refused before
 // opening, so a pipe never blocks), is larger than kMaxTextFileBytes, or
 // cannot be read.
-std::optional<std::vector<std::string>> ReadTextLines(const std::string& path,
-                                                      std::string& error);
+std::optional<std::vector<std::string>> ReadTextLines(const std::string& path, std::string& error);
 
 // True when any of the lines holds a NUL byte: a sign that a binary file was
 // chosen where a text file was expected.

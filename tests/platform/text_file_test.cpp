@@ -1,6 +1,9 @@
 #include "platform/text_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdlib>
@@ -8,10 +11,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace estimetrix {
 namespace {

@@ -13,15 +13,40 @@ namespace {
 
 const char kFatalTitle[] = "Fatal error - analysis stops";
 const char kUnreadableTitle[] = "Data file cannot be read";
-const char kNegativeTitle[] = "Error in frequency data file";
+const char kFrequencyTitle[] = "Error in frequency data file";
+const char kIncrementTitle[] = "Error in increment data file";
 
-bool IsBlank(const std::string& line) {
-  return line.find_first_not_of(" \t\r\f\v") == std::string::npos;
+// A count beyond this is a typing or export slip, not a count of animals; it
+// would also swamp every other term of the objective.
+constexpr double kMaxCount = 1e9;
+
+bool IsBlank(std::string_view text) {
+  return text.find_first_not_of(" \t\r\f\v") == std::string_view::npos;
+}
+
+std::string Trimmed(std::string_view text) {
+  const size_t first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  const size_t last = text.find_last_not_of(" \t");
+  return std::string(text.substr(first, last - first + 1));
+}
+
+// Record r is line r + 1: the first line holds the field labels.
+std::string RecordPlace(int record) {
+  return "record " + IntText(record) + " (line " + IntText(record + 1) + ")";
+}
+
+std::string LinePlace(int line) {
+  return line == 1 ? "line 1 (the field labels)" : RecordPlace(line - 1);
+}
+
+DataFileError FileError(const char* title, const std::string& problem, const std::string& path) {
+  return {title, problem + "\nFile: " + path};
 }
 
 // The file's lines without the label line and without blank lines at the
-// end, or the reason it cannot be read.
-std::optional<std::vector<std::string>> RecordLines(const std::string& kind,
+// end, or the reason it cannot be used.
+std::optional<std::vector<std::string>> RecordLines(const std::string& kind, const char* title,
                                                     const std::string& path, DataFileError& error) {
   std::error_code ec;
   std::string reason;
@@ -36,9 +61,88 @@ std::optional<std::vector<std::string>> RecordLines(const std::string& kind,
                                    "\nThe model has not been initialised."};
     return std::nullopt;
   }
+  // Binary files and UTF-16 text hold NUL bytes; read by columns they would
+  // pass as records of zeros.
+  for (size_t i = 0; i < lines->size(); ++i) {
+    if ((*lines)[i].find('\0') == std::string::npos) continue;
+    const std::string place = LinePlace(static_cast<int>(i) + 1);
+    error = FileError(title,
+                      "The " + kind + " data file holds NUL bytes in " + place +
+                          "; a data file must be plain text, not a binary file or UTF-16 text.",
+                      path);
+    return std::nullopt;
+  }
   while (!lines->empty() && IsBlank(lines->back())) lines->pop_back();
   if (!lines->empty()) lines->erase(lines->begin());
+  if (lines->empty()) {
+    error = FileError(title,
+                      "The " + kind +
+                          " data file holds no records: its first line is taken as field labels "
+                          "and no record follows it.",
+                      path);
+    return std::nullopt;
+  }
   return lines;
+}
+
+// A count of series s in a record at or after the first cell evaluated.
+std::optional<DataFileError> CountFault(std::string_view field, double count, int cell, int s,
+                                        const std::string& path) {
+  // Negative counts would make the G statistic undefined at every evaluation.
+  if (count < 0.0) {
+    return DataFileError{kFrequencyTitle, "Frequency " + std::string(field) + " in record " +
+                                              IntText(cell) + ", series " + IntText(s) +
+                                              " is negative; frequencies must be counts."};
+  }
+  if (!(count <= kMaxCount)) {
+    return FileError(kFrequencyTitle,
+                     "Frequency " + Trimmed(field) + " in " + RecordPlace(cell) + ", series " +
+                         IntText(s) + " is above " + GeneralNumber(kMaxCount) +
+                         "; frequencies must be counts of at most " + GeneralNumber(kMaxCount) +
+                         ".",
+                     path);
+  }
+  return std::nullopt;
+}
+
+// The whole-file rules, once every cell has been read.
+std::optional<DataFileError> FrequencyFileProblem(const ModelData& data, int widestSeries,
+                                                  const std::string& path) {
+  const int cells = data.CellCount;
+  if (data.FirstCell > cells) {
+    return FileError(kFrequencyTitle,
+                     "The first cell evaluated is " + IntText(data.FirstCell) +
+                         ", but the frequency data file holds only " + IntText(cells) +
+                         (cells == 1 ? " record" : " records") +
+                         "; the first cell evaluated must be one of its records.",
+                     path);
+  }
+  if (cells < 2) {
+    return FileError(kFrequencyTitle,
+                     "The frequency data file holds only 1 record; the cell width is the "
+                     "difference of the first two midpoints, so at least 2 records are needed.",
+                     path);
+  }
+  if (widestSeries < data.SeriesCount) {
+    const int s = widestSeries + 1;
+    return FileError(kFrequencyTitle,
+                     "Series " + IntText(s) +
+                         " has no column in the frequency data file: none "
+                         "of records 1 to " +
+                         IntText(cells) + " reaches columns " + IntText(6 * s + 3) + "-" +
+                         IntText(6 * s + 7) + ". The set-up asks for " + IntText(data.SeriesCount) +
+                         " series; the file has count columns for " + IntText(widestSeries) + ".",
+                     path);
+  }
+  for (int s = 1; s <= data.SeriesCount; ++s) {
+    if (data.SeriesTotal[s] > 0.0) continue;
+    return FileError(kFrequencyTitle,
+                     "Series " + IntText(s) + " has no count above 0 in records " +
+                         IntText(data.FirstCell) + " to " + IntText(cells) +
+                         " (the cells evaluated); each series needs at least one count there.",
+                     path);
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -59,7 +163,7 @@ void SizeDataArrays(ModelData& data) {
 
 std::optional<DataFileError> ReadIncrementFile(const std::string& path, ModelData& data) {
   DataFileError error;
-  auto lines = RecordLines("increment", path, error);
+  auto lines = RecordLines("increment", kIncrementTitle, path, error);
   if (!lines) return error;
   data.IncrementRecordCount = 0;
   for (const std::string& line : *lines) {
@@ -73,11 +177,12 @@ std::optional<DataFileError> ReadIncrementFile(const std::string& path, ModelDat
 
 std::optional<DataFileError> ReadFrequencyFile(const std::string& path, ModelData& data) {
   DataFileError error;
-  auto lines = RecordLines("frequency", path, error);
+  auto lines = RecordLines("frequency", kFrequencyTitle, path, error);
   if (!lines) return error;
   data.CellWidth = 0.0;
   data.TotalCount = 0.0;
   int cell = 0;
+  int widestSeries = 0;  // highest series with a count field on some record
   for (const std::string& line : *lines) {
     ++cell;
     if (cell > data.MaxCells) {
@@ -87,17 +192,29 @@ std::optional<DataFileError> ReadFrequencyFile(const std::string& path, ModelDat
     const double midpoint = LenientNumber(Columns(line, 1, 7));
     data.Midpoints[cell] = midpoint;
     for (int s = 1; s <= data.SeriesCount; ++s) {
-      const double count = LenientNumber(Columns(line, 6 * s + 3, 5));
-      // A negative count would make the G statistic undefined at every evaluation.
-      if (count < 0.0) {
-        return DataFileError{kNegativeTitle,
-                             "Frequency " + std::string(Columns(line, 6 * s + 3, 5)) +
-                                 " in record " + IntText(cell) + ", series " + IntText(s) +
-                                 " is negative; frequencies must be counts."};
+      const std::string_view field = Columns(line, 6 * s + 3, 5);
+      if (!IsBlank(field) && s > widestSeries) widestSeries = s;
+      // Cells before the first cell evaluated take no part: whatever they
+      // hold is ignored.
+      if (cell < data.FirstCell) {
+        data.ObservedFrequency(s, cell) = 0.0;
+        continue;
       }
-      data.ObservedFrequency(s, cell) = cell < data.FirstCell ? 0.0 : count;
+      const double count = LenientNumber(field);
+      if (auto problem = CountFault(field, count, cell, s, path)) return problem;
+      data.ObservedFrequency(s, cell) = count;
     }
-    if (cell == 2) data.CellWidth = midpoint - data.Midpoints[1];
+    if (cell == 2) {
+      data.CellWidth = midpoint - data.Midpoints[1];
+      // Equal or falling midpoints give no cell to integrate over.
+      if (!(data.CellWidth > 0.0 && std::isfinite(data.CellWidth))) {
+        return FileError(kFrequencyTitle,
+                         "Midpoint " + GeneralNumber(midpoint) + " in " + RecordPlace(2) +
+                             " is not above midpoint " + GeneralNumber(data.Midpoints[1]) +
+                             " in record 1 by a usable width; midpoints must rise evenly.",
+                         path);
+      }
+    }
     if (cell >= 3 &&
         std::fabs(midpoint - data.Midpoints[cell - 1] - data.CellWidth) > 0.001 * data.CellWidth) {
       return DataFileError{
@@ -111,7 +228,7 @@ std::optional<DataFileError> ReadFrequencyFile(const std::string& path, ModelDat
     }
   }
   data.CellCount = cell;
-  return std::nullopt;
+  return FrequencyFileProblem(data, widestSeries, path);
 }
 
 }  // namespace estimetrix

@@ -26,13 +26,20 @@ struct DataFileError {
 // Sizes the loaded-data arrays for `data`'s configuration and clears them.
 void SizeDataArrays(ModelData& data);
 
+// Either reader refuses a file that holds NUL bytes (binary, or UTF-16 text)
+// or no record after the label line; every such message names the file.
+
 // Reads at most MaxIncrementRecords records into InitialSize and Increment
 // (the rest of the file is ignored) and sets IncrementRecordCount.
 std::optional<DataFileError> ReadIncrementFile(const std::string& path, ModelData& data);
 
 // Reads the cells into Midpoints and ObservedFrequency (cells before
-// FirstCell store 0), sets CellCount, CellWidth, SeriesTotal and TotalCount.
-// More than MaxCells cells or unevenly spaced midpoints are fatal.
+// FirstCell store 0 whatever they hold), sets CellCount, CellWidth,
+// SeriesTotal and TotalCount. More than MaxCells cells or unevenly spaced
+// midpoints are fatal. Also refused: fewer than 2 cells, midpoints that do
+// not rise, a FirstCell beyond the last cell, a series with no count column
+// on any record or no count above 0 from FirstCell on, and a count from
+// FirstCell on that is negative or above 1E+9.
 std::optional<DataFileError> ReadFrequencyFile(const std::string& path, ModelData& data);
 
 // The text in `width` columns starting at column `first` (1-based), or what

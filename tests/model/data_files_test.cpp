@@ -8,6 +8,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
+#include <optional>
+#include <utility>
 
 #include "carapex_fixture.h"
 
@@ -105,6 +108,146 @@ TEST(FrequencyFile, FatalConditions) {
   ASSERT_TRUE(error);
   EXPECT_NE(error->text.find("no_such_file.dat"), std::string::npos);
   EXPECT_TRUE(ReadFrequencyFile(ModelDataFile(""), missing));  // a folder
+}
+
+// A refused data file: the given title, and a text that names the file and
+// holds each expected part.
+void ExpectRefusal(const std::optional<DataFileError>& error, const std::string& title,
+                   const std::string& path, std::initializer_list<std::string> parts) {
+  ASSERT_TRUE(error) << path;
+  EXPECT_EQ(error->title, title);
+  EXPECT_NE(error->text.find(path), std::string::npos) << error->text;
+  for (const std::string& part : parts) {
+    EXPECT_NE(error->text.find(part), std::string::npos) << part << " not in: " << error->text;
+  }
+}
+
+const char kFrequencyError[] = "Error in frequency data file";
+const char kIncrementError[] = "Error in increment data file";
+
+// Files that hold no data used to load as zero records and evaluate to an
+// objective of 0.
+TEST(DataFiles, FilesWithoutRecordsAreRefused) {
+  const char noRecords[] = "holds no records";
+  for (const auto& [name, text] : std::initializer_list<std::pair<std::string, std::string>>{
+           {"empty.dat", ""},
+           {"labels_only.dat", "Midpoint,A\r\n"},
+           {"labels_then_blanks.dat", "Midpoint,A\r\n   \r\n\r\n"},
+           {"one_long_line.dat", std::string(100000, '7')}}) {
+    const std::string path = WriteTemporary(name, text);
+    ModelData sizes = Configured(1);
+    ExpectRefusal(ReadFrequencyFile(path, sizes), kFrequencyError, path, {noRecords});
+    ModelData growth = Configured(0);
+    ExpectRefusal(ReadIncrementFile(path, growth), kIncrementError, path, {noRecords});
+  }
+  // An empty device: refused, whether as no records or as not a file.
+  ModelData device = Configured(1);
+  auto error = ReadFrequencyFile("/dev/null", device);
+  ASSERT_TRUE(error);
+  EXPECT_NE(error->text.find("/dev/null"), std::string::npos);
+}
+
+TEST(DataFiles, BinaryAndUtf16FilesAreRefused) {
+  const std::string nuls = WriteTemporary("nuls.dat", std::string(300, '\0'));
+  ModelData data = Configured(1);
+  ExpectRefusal(ReadFrequencyFile(nuls, data), kFrequencyError, nuls,
+                {"NUL bytes in line 1 (the field labels)", "must be plain text"});
+
+  const std::string utf16 = ModelDataFile("utf16_frequencies.dat");
+  ExpectRefusal(ReadFrequencyFile(utf16, data), kFrequencyError, utf16, {"NUL bytes"});
+  ModelData growth = Configured(0);
+  ExpectRefusal(ReadIncrementFile(utf16, growth), kIncrementError, utf16, {"NUL bytes"});
+
+  // Noise further down names its record.
+  using namespace std::string_literals;
+  const std::string noisy =
+      WriteTemporary("noisy.dat", "M,A\n    0.5,    1\n    1.5,    2\n  \x01\x00\x7f,  3\n"s);
+  ExpectRefusal(ReadFrequencyFile(noisy, data), kFrequencyError, noisy,
+                {"NUL bytes in record 3 (line 4)"});
+}
+
+TEST(FrequencyFile, SeriesAndCellsTheModelCannotFitAreRefused) {
+  // More series asked for than the file has count columns.
+  const std::string small = ModelDataFile("small_frequencies.dat");
+  ModelData three = Configured(3);
+  ExpectRefusal(
+      ReadFrequencyFile(small, three), kFrequencyError, small,
+      {"Series 2 has no column", "columns 15-19", "asks for 3 series", "count columns for 1."});
+  ModelData two = Configured(2);
+  EXPECT_FALSE(ReadFrequencyFile(ModelDataFile("two_series.dat"), two));
+
+  // A series that counts nothing in the cells evaluated.
+  const std::string quiet = WriteTemporary("quiet.dat",
+                                           "M,A,B\n    0.5,    4,    0\n    1.5,    1,    0\n"
+                                           "    2.5,    0,    0\n");
+  ModelData data = Configured(2);
+  ExpectRefusal(ReadFrequencyFile(quiet, data), kFrequencyError, quiet,
+                {"Series 2 has no count above 0 in records 1 to 3"});
+  data = Configured(1, 3);  // series 1 counts only before the first cell evaluated
+  ExpectRefusal(ReadFrequencyFile(quiet, data), kFrequencyError, quiet,
+                {"Series 1 has no count above 0 in records 3 to 3"});
+
+  // A first cell beyond the last record.
+  data = Configured(1, 6);
+  const std::string five = ModelDataFile("five_cells.dat");
+  ExpectRefusal(ReadFrequencyFile(five, data), kFrequencyError, five,
+                {"first cell evaluated is 6", "holds only 5 records"});
+}
+
+TEST(FrequencyFile, MidpointsMustRise) {
+  for (const auto& [name, second] : std::initializer_list<std::pair<std::string, std::string>>{
+           {"equal.dat", "    0.5"}, {"falling.dat", "   -0.5"}}) {
+    const std::string path =
+        WriteTemporary(name, "M,A\n    0.5,    1\n" + second + ",    2\n" + second + ",    3\n");
+    ModelData data = Configured(1);
+    ExpectRefusal(ReadFrequencyFile(path, data), kFrequencyError, path,
+                  {"Midpoint " + std::string(second.substr(second.find_first_not_of(' '))) +
+                       " in record 2 (line 3) is not above midpoint 0.5 in record 1",
+                   "midpoints must rise evenly"});
+  }
+  // One record gives no cell width at all.
+  const std::string single = WriteTemporary("single.dat", "M,A\n    0.5,    1\n");
+  ModelData data = Configured(1);
+  ExpectRefusal(ReadFrequencyFile(single, data), kFrequencyError, single,
+                {"only 1 record", "at least 2 records"});
+}
+
+// Three cells of width 1 whose counts are given as 5-column fields.
+std::string ThreeCells(const std::string& name, const std::string& first, const std::string& second,
+                       const std::string& third) {
+  return WriteTemporary(
+      name, "M,A\n    0.5," + first + "\n    1.5," + second + "\n    2.5," + third + "\n");
+}
+
+TEST(FrequencyFile, CountsMustBeFiniteAndPlausible) {
+  for (const std::string count : {"1E+10", "9E999"}) {
+    const std::string path = ThreeCells("huge.dat", "    1", "    2", count);
+    ModelData data = Configured(1);
+    ExpectRefusal(ReadFrequencyFile(path, data), kFrequencyError, path,
+                  {"Frequency " + count + " in record 3 (line 4), series 1 is above 1000000000"});
+  }
+  ModelData limit = Configured(1);
+  ASSERT_FALSE(ReadFrequencyFile(ThreeCells("limit.dat", "    1", "    2", "1E+09"), limit));
+  EXPECT_DOUBLE_EQ(limit.SeriesTotal[1], 1e9 + 3.0);
+}
+
+// Cells before the first cell evaluated take no part in the fit, so what
+// they hold cannot stop it.
+TEST(FrequencyFile, CountsBeforeTheFirstCellAreIgnored) {
+  ModelData data = Configured(1, 3);
+  ASSERT_FALSE(ReadFrequencyFile(ThreeCells("ignored.dat", "   -3", "1E+20", "    4"), data));
+  EXPECT_EQ(data.CellCount, 3);
+  EXPECT_DOUBLE_EQ(data.ObservedFrequency(1, 1), 0.0);
+  EXPECT_DOUBLE_EQ(data.ObservedFrequency(1, 2), 0.0);
+  EXPECT_DOUBLE_EQ(data.SeriesTotal[1], 4.0);
+  EXPECT_DOUBLE_EQ(data.TotalCount, 4.0);
+
+  data = Configured(1, 2);  // from the first cell evaluated on, a negative count is an error
+  auto error = ReadFrequencyFile(ThreeCells("counted.dat", "    1", "   -3", "    4"), data);
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->title, kFrequencyError);
+  EXPECT_EQ(error->text,
+            "Frequency    -3 in record 2, series 1 is negative; frequencies must be counts.");
 }
 
 TEST(IncrementFile, ReadsByColumnsWhateverTheLinesHold) {

@@ -3,6 +3,10 @@
 // configuration and data, writes the evaluation state and scratch arrays it
 // is given, and may correct entries of the caller's vector (absolute values of
 // negative proportions). None allocates.
+//
+// The floors and penalties below keep ordinary numbers usable. A NaN is never
+// floored or read as "nothing": it reaches the objective, where the engine
+// refuses it.
 
 #include "engine/array.h"
 #include "model/model_data.h"
@@ -17,7 +21,8 @@ inline double Squared(double x) {
 
 // Copies the growth, SD, correlation, measurement-error, selectivity and
 // Weibull coefficients from the vector, then works out the mean and SD of
-// instars 0..count.
+// instars 0..count. r is limited to [-1, 1], at a penalty, only when there
+// are instars to grow (count > 0): without them nothing reads it.
 void ComputeInstarGrowth(const Vector& values, int count, ModelState& state);
 
 // A proportion that is not the by-difference marker: a negative one is

@@ -98,8 +98,14 @@ void ComputeCellProbabilities(const Vector& values, const ModelData& data, const
     const double sigma =
         std::sqrt(Squared(state.InstarSD[k]) + Squared(errorFraction * state.InstarMean[k]));
     const double above = gaussian ? kNormalWindowAbove : kGammaWindowAbove;
-    CellWindow(data, mean - kWindowBelow * sigma, mean + above * sigma, work.WindowFirst[k],
-               work.WindowLast[k]);
+    if (std::isnan(mean) || std::isnan(sigma)) {
+      // No window can be placed: every cell gets the NaN, so the objective shows it.
+      work.WindowFirst[k] = 1;
+      work.WindowLast[k] = data.CellCount;
+    } else {
+      CellWindow(data, mean - kWindowBelow * sigma, mean + above * sigma, work.WindowFirst[k],
+                 work.WindowLast[k]);
+    }
     if (gaussian) {
       NormalCells(data, k, mean, sigma, work);
     } else {
@@ -111,7 +117,8 @@ void ComputeCellProbabilities(const Vector& values, const ModelData& data, const
 // A cumulative Gaussian selectivity curve, applied when its mean and SD are
 // both positive.
 void ComputeSelectivity(const ModelData& data, const ModelState& state, ModelWork& work) {
-  const bool curve = state.SelectivityMean > 0.0 && state.SelectivityVariance > 0.0;
+  // NaN coefficients take the curve's branch so that the NaN is not lost.
+  const bool curve = !(state.SelectivityMean <= 0.0) && !(state.SelectivityVariance <= 0.0);
   const double sd = std::sqrt(state.SelectivityVariance);
   for (int c = 1; c <= data.CellCount; ++c) {
     work.Selectivity[c] =
@@ -191,8 +198,9 @@ void PredictFrequencies(Vector& values, const ModelData& data, ModelState& state
     work.SeriesNormalizer[s] = normalizer;
     const double total = data.SeriesTotal[s];
     for (int c = 1; c <= data.CellCount; ++c) {
+      // A NaN normaliser passes on rather than reading as "no normaliser".
       state.PredictedFrequency(s, c) =
-          normalizer > 0.0 ? total * (work.Selectivity[c] * work.Mixture[c]) / normalizer : 0.0;
+          !(normalizer <= 0.0) ? total * (work.Selectivity[c] * work.Mixture[c]) / normalizer : 0.0;
     }
   }
 }
@@ -228,7 +236,8 @@ void AddFrequencyTerms(const ModelData& data, ModelState& state) {
     for (int c = data.FirstCell; c <= data.CellCount; ++c) {
       const double observed = data.ObservedFrequency(s, c);
       const double predicted = state.PredictedFrequency(s, c);
-      if (observed != 0.0 && predicted > 0.0) g += observed * std::log(observed / predicted);
+      // Cells predicted at or below 0 take no part; a NaN prediction does.
+      if (observed != 0.0 && !(predicted <= 0.0)) g += observed * std::log(observed / predicted);
     }
     state.SeriesG[s] = g;
     state.FrequencyTerm += g;

@@ -83,7 +83,8 @@ void GrowSDs(int count, double sigma1, ModelState& state) {
       const double variance =
           Squared(incrementSD) + Squared(rho) * Squared(sd[k - 1]) + 2.0 * rho * covariance;
       // Never negative while |r| <= 1; rounding alone can take it below 0.
-      sd[k] = std::sqrt(variance > 0.0 ? variance : 0.0);
+      // A NaN passes on so that the objective shows it.
+      sd[k] = std::sqrt(variance < 0.0 ? 0.0 : variance);
     }
     if (sd[k] < 0.0) {
       state.Penalty += Squared(sd[k]) * kPenaltyScale;
@@ -100,7 +101,10 @@ void GrowSDs(int count, double sigma1, ModelState& state) {
 void ComputeInstarGrowth(const Vector& values, int count, ModelState& state) {
   CopyCoefficients(values, state);
   state.InstarMean[0] = values[param::kMu0];
-  LimitCorrelation(state);
+  // r enters only the instar SDs. With no instars to grow (an increments-only
+  // analysis without increment instars) nothing uses it, so it is left as it
+  // stands and costs nothing.
+  if (count > 0) LimitCorrelation(state);
   GrowMeans(count, state);
   GrowSDs(count, values[param::kSigma1], state);
 }

@@ -3,6 +3,7 @@
 // increments, optionally measured with error.
 
 #include <cmath>
+#include <limits>
 
 #include "engine/log_gamma.h"
 #include "model/distributions.h"
@@ -93,6 +94,7 @@ double InstarWindowProbability(const IncrementSettings& set, const ModelState& s
   const double mean = state.InstarMean[k], sd = state.InstarSD[k];
   const double z1 = (0.99 * x - mean) / sd;
   const double z2 = (1.01 * x - mean) / sd;
+  if (std::isnan(z1) || std::isnan(z2)) return std::numeric_limits<double>::quiet_NaN();
   if (!(z2 >= -5.0 && z1 <= 5.0)) return kWeightFloor;
   if (set.gaussianInstars) return NormalIntervalProbability(z1, z2);
   if (set.gammaInstars) return (*set.instarDensity)[k].Interval(0.99 * x, x, 1.01 * x);
@@ -120,6 +122,8 @@ double MixtureTerm(const IncrementSettings& set, int r, double x, double delta, 
     work.ConditionalVariance(r, k) = component.variance;
     likelihood += std::exp(-component.g) * weight;
   }
+  // The floor is for likelihoods that underflow, not for NaN.
+  if (std::isnan(likelihood)) return likelihood;
   return likelihood > kLikelihoodFloor ? -std::log(likelihood) : -std::log(kLikelihoodFloor);
 }
 

@@ -134,11 +134,13 @@ std::optional<DataFileError> FrequencyFileProblem(const ModelData& data, int wid
                          " series; the file has count columns for " + IntText(widestSeries) + ".",
                      path);
   }
+  const std::string evaluated =
+      data.FirstCell == cells ? "record " + IntText(cells)
+                              : "records " + IntText(data.FirstCell) + " to " + IntText(cells);
   for (int s = 1; s <= data.SeriesCount; ++s) {
     if (data.SeriesTotal[s] > 0.0) continue;
     return FileError(kFrequencyTitle,
-                     "Series " + IntText(s) + " has no count above 0 in records " +
-                         IntText(data.FirstCell) + " to " + IntText(cells) +
+                     "Series " + IntText(s) + " has no count above 0 in " + evaluated +
                          " (the cells evaluated); each series needs at least one count there.",
                      path);
   }

@@ -185,7 +185,7 @@ TEST(FrequencyFile, SeriesAndCellsTheModelCannotFitAreRefused) {
                 {"Series 2 has no count above 0 in records 1 to 3"});
   data = Configured(1, 3);  // series 1 counts only before the first cell evaluated
   ExpectRefusal(ReadFrequencyFile(quiet, data), kFrequencyError, quiet,
-                {"Series 1 has no count above 0 in records 3 to 3"});
+                {"Series 1 has no count above 0 in record 3 (the cells evaluated)"});
 
   // A first cell beyond the last record.
   data = Configured(1, 6);

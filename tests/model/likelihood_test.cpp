@@ -72,6 +72,35 @@ TEST(InstarGrowth, PenaltiesKeepTheModelValid) {
   EXPECT_DOUBLE_EQ(flat.state.Penalty, 1e20);
 }
 
+// r enters only the SDs of grown instars. An increments-only analysis without
+// increment instars grows none, so an r beyond 1 there must cost nothing.
+TEST(InstarGrowth, CorrelationIsLimitedOnlyWhereInstarsUseIt) {
+  for (int instars : {0, 2}) {
+    Growth growth(instars);
+    growth.values[param::kMu0] = 10.0;
+    growth.values[param::kBeta0] = 2.0;
+    growth.values[param::kSigma1] = 1.0;
+    growth.values[param::kTau0] = 0.5;
+    growth.values[param::kR] = 1.0065;
+    growth.Run();
+    EXPECT_DOUBLE_EQ(growth.state.Penalty, instars == 0 ? 0.0 : Squared(1.0065 - 1.0) * 1e20)
+        << instars;
+    EXPECT_EQ(growth.state.Beta[0], 2.0);  // the coefficients are copied either way
+  }
+}
+
+// An SD that cannot be worked out (here inf - inf) is NaN, not "SD 0" made 1.
+TEST(InstarGrowth, NanStaysNan) {
+  Growth growth(2);
+  growth.values[param::kMu0] = 10.0;
+  growth.values[param::kBeta0] = 2.0;
+  growth.values[param::kSigma1] = HUGE_VAL;
+  growth.values[param::kTau0] = 1.0;
+  growth.values[param::kR] = -1.0;
+  growth.Run();
+  EXPECT_TRUE(std::isnan(growth.state.InstarSD[2]));
+}
+
 // Mu_0 = 1, Beta 0 = 1.5, Sigma_1 = 0.6, Tau 0 = 0.5: instars at 2.5 and 4.0
 // with SDs 0.6 and sqrt(0.61); proportions 0.4 and, by difference, 0.6.
 void SetTwoInstars(CarapexHarness& h) {
@@ -171,6 +200,33 @@ TEST(FrequencyObjective, OccupiedCellFarFromEveryInstarIsPenalised) {
   EXPECT_TRUE(std::isfinite(objective));
 }
 
+// No floor or default may swallow a NaN on the way to the G statistic.
+TEST(FrequencyObjective, NanReachesTheObjective) {
+  struct Case {
+    const char* what;
+    bool missing;
+    int parameter;
+    double value;
+  } cases[] = {
+      {"instar mean", false, param::kMu0, std::nan("")},
+      {"instar mean, renormalised", true, param::kMu0, std::nan("")},
+      {"instar SD", false, param::kSigma1, std::nan("")},
+      {"selectivity mean", false, param::kSelectivityMean, std::nan("")},
+  };
+  for (const Case& c : cases) {
+    CarapexHarness h;
+    CarapexSetup setup = FrequencySetup("small_frequencies.dat", 2);
+    setup.optMissing = c.missing;
+    setup.optZero = !c.missing;
+    ASSERT_TRUE(h.Initialize(setup));
+    SetTwoInstars(h);
+    h.values[param::kSelectivitySD] = 1.0;
+    h.values[param::kSelectivityMean] = 2.0;
+    h.values[c.parameter] = c.value;
+    EXPECT_TRUE(std::isnan(h.Evaluate())) << c.what;
+  }
+}
+
 // Mu_0 = 8, Beta 0 = 1, Beta 1 = 0.2, Sigma_1 = 1, Tau 0 = 0.3, Tau 1 = 0.1,
 // Omega = 0.2; Zeta 0.3 and, by difference, 0.7. Records 2 and 3 are equal.
 void SetIncrementModel(CarapexHarness& h, double percentSE) {
@@ -218,6 +274,42 @@ TEST(IncrementObjective, NoIncrementInstarsStillUsesTheCoefficients) {
   SetIncrementModel(h, 0.0);
   EXPECT_NEAR(h.Evaluate(), 12.043451576626628, 1e-10);
   EXPECT_DOUBLE_EQ(h.model.Work().PredictedIncrement[1], 3.0);
+}
+
+TEST(IncrementObjective, CorrelationBeyondOneIsFreeWithoutIncrementInstars) {
+  CarapexHarness h;
+  ASSERT_TRUE(h.Initialize(IncrementSetup("small_increments.dat", 0)));
+  SetIncrementModel(h, 0.0);
+  h.values[param::kR] = 1.0065;  // not used by this analysis
+  EXPECT_NEAR(h.Evaluate(), 12.043451576626628, 1e-10);
+}
+
+// The likelihood floor is for records that underflow. A NaN must reach the
+// objective, so that the running command stops instead of fitting to a floor.
+TEST(IncrementObjective, NanReachesTheObjective) {
+  struct Case {
+    const char* what;
+    int instars;
+    bool gammaErrors;
+    int parameter;
+    double value;
+  } cases[] = {
+      {"zero SD polynomial, gamma errors", 0, true, param::kTau0, 0.0},
+      {"zero SD polynomial, gamma errors, instars", 2, true, param::kTau0, 0.0},
+      {"instar SD not a number", 2, false, param::kSigma1, std::nan("")},
+      {"instar mean not a number", 2, false, param::kMu0, std::nan("")},
+  };
+  for (const Case& c : cases) {
+    CarapexHarness h;
+    CarapexSetup setup = IncrementSetup("small_increments.dat", c.instars);
+    setup.optGamma = c.gammaErrors;
+    setup.optNormal = !c.gammaErrors;
+    ASSERT_TRUE(h.Initialize(setup));
+    SetIncrementModel(h, 0.0);
+    h.values[c.parameter] = c.value;
+    if (c.parameter == param::kTau0) h.values[param::kTau0 + 1] = h.values[param::kTau0 + 2] = 0.0;
+    EXPECT_TRUE(std::isnan(h.Evaluate())) << c.what;
+  }
 }
 
 TEST(IncrementObjective, RecordLikelihoodIsFloored) {

@@ -127,14 +127,14 @@ int Covariance(BatchSession& session, CovarianceAnswers& answers) {
   HeadlessCovarianceViews views(session.err);
   NoMenu menu;
   if (!CovarianceCalculator(session.wb, session.desktop, menu, views)) return kBatchFailed;
-  session.wb.state.CovarianceCurrent = "on";
+  session.wb.state.CovarianceCurrent = true;
   session.out << BuildCovarianceReport(session.wb, session.desktop);
   return kBatchSucceeded;
 }
 
 int SaveCovariance(BatchSession& session, const std::string& path) {
   Workbench& wb = session.wb;
-  if (wb.state.CovarianceCurrent != "on" || wb.covariance.CovarianceReport.empty())
+  if (!wb.state.CovarianceCurrent || wb.covariance.CovarianceReport.empty())
     return BatchFail(session, "save-cov: no covariance results to save (run covariance first)");
   std::string text = wb.covariance.CovarianceReport;
   session.desktop.ExpectSaveFile(kSaveTitle, path);

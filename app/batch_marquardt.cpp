@@ -25,15 +25,15 @@ class HeadlessMarquardtView : public MarquardtView {
 int Marquardt(BatchSession& session, const std::string&) {
   Workbench& wb = session.wb;
   if (!PrepareFreeParameters(session)) return kBatchFailed;
-  wb.state.MarquardtDerivatives = "N";
-  wb.marquardt.ShowDerivatives = "no";
+  wb.state.MarquardtDerivatives = DerivativeChoice::Numerical;
+  wb.marquardt.ShowDerivatives = false;
   SizeMarquardtDerivatives(wb);
-  wb.state.CovarianceCurrent = "off";
+  wb.state.CovarianceCurrent = false;
   const int terminalOutputFrequency = wb.alg.TerminalOutputFrequency;
   HeadlessMarquardtView view;
   const MarquardtResult result = MarquardtMinimize(wb, session.desktop, view);
   wb.alg.TerminalOutputFrequency = terminalOutputFrequency;
-  wb.state.SimplexRetained = 0;
+  wb.state.SimplexRetained = false;
   switch (result.outcome) {
     case MarquardtOutcome::Converged:
     case MarquardtOutcome::Stopped:

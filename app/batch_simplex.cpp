@@ -21,11 +21,11 @@ constexpr const char* kLogFrequency = "--log-frequency";
 int Simplex(BatchSession& session, const std::string&) {
   Workbench& wb = session.wb;
   if (!PrepareFreeParameters(session)) return kBatchFailed;
-  if (wb.state.SimplexRetained == 0) {
+  if (!wb.state.SimplexRetained) {
     wb.marquardt.Resize(wb.alg.ParameterCount);
     wb.simplex.Resize(wb.alg.ParameterCount);
   }
-  wb.state.CovarianceCurrent = "off";
+  wb.state.CovarianceCurrent = false;
   SilentSimplexView view;
   SimplexResult result = RunSimplex(wb, session.desktop, view);
   switch (result.outcome) {

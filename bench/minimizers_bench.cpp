@@ -100,8 +100,8 @@ ExampleRun RunExample(const std::string& name) {
 
   NormalizeFuseGroups(wb.alg, wb.fuse);
   BuildFreeParameterList(wb.alg, wb.free);
-  wb.state.MarquardtDerivatives = "N";
-  wb.marquardt.ShowDerivatives = "no";
+  wb.state.MarquardtDerivatives = DerivativeChoice::Numerical;
+  wb.marquardt.ShowDerivatives = false;
   SizeMarquardtDerivatives(wb);
   testing::RecordingMarquardtView marquardtView;
   const MarquardtResult result = MarquardtMinimize(wb, desktop, marquardtView);

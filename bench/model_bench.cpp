@@ -136,8 +136,7 @@ void Increments(benchmark::State& state, bool gammaErrors) {
   CarapexSetup setup;
   setup.incrementPath = TemporaryFile("c.dat", IncrementFile(1200));
   setup.incrementInstarsText = "16";
-  setup.optNormal = !gammaErrors;
-  setup.optGamma = gammaErrors;
+  setup.incrementErrors = gammaErrors ? IncrementErrors::Gamma : IncrementErrors::Gaussian;
   Fixture f(setup);
   f.values[param::kMu0] = 5.0;
   f.values[param::kBeta0] = 2.0;

@@ -41,6 +41,38 @@ void AppendGroup(FuseGroupTable& groups, const std::string& code, double value) 
   groups.FuseGroupCount = count;
 }
 
+// The fuse expansion behind both forms of ExpandFusedParameters: the group
+// values and the recorded marks go to the given arrays, and every follower
+// given its group's value is passed to `onFollower`.
+template <class OnFollower>
+void ExpandFuseGroups(Vector& vector, const AlgorithmData& alg, const FuseGroupTable& groups,
+                      const EstimationState& state, Vector& groupValues, IntArray& recorded,
+                      OnFollower onFollower) {
+  // Runs before every model call: with no fuse group (the usual case) there
+  // is nothing to copy, and nothing is allocated either way.
+  if (groups.FuseGroupCount == 0) return;
+  const int n = std::min(UsableCount(alg), vector.Size());
+  recorded.Resize(1, groups.FuseGroupCount, 0);  // 0 = not yet recorded
+  const bool pinning = state.BayesEvaluationActive || state.ProfileActive;
+  for (int i = 1; i <= n; ++i) {
+    const std::string& code = alg.FuseCodes[i];
+    if (code == kUnfused) continue;
+    for (int g = 1; g <= groups.FuseGroupCount; ++g) {
+      if (groups.FuseGroupCodes[g] != code) continue;
+      // While an evaluation pins a parameter, the pinned follower is the
+      // source of its group for the members after it.
+      const bool pinned = pinning && alg.Steps[i] == 0.0 && i == state.EvaluatedParameter;
+      if (pinned || recorded[g] == 0) {
+        groupValues[g] = vector[i];
+        recorded[g] = 1;
+      } else {
+        vector[i] = groupValues[g];
+        onFollower(i);
+      }
+    }
+  }
+}
+
 }  // namespace
 
 void SetDefaultAlgorithmData(AlgorithmData& alg) {
@@ -86,30 +118,15 @@ void NormalizeFuseGroups(AlgorithmData& alg, FuseGroupTable& groups) {
 
 void ExpandFusedParameters(Vector& vector, AlgorithmData& alg, FuseGroupTable& groups,
                            const EstimationState& state) {
-  // Runs before every model call: with no fuse group (the usual case) there
-  // is nothing to copy, and nothing is allocated either way.
+  ExpandFuseGroups(vector, alg, groups, state, groups.FuseGroupValues, groups.Recorded,
+                   [&alg](int i) { alg.Steps[i] = 0.0; });
+}
+
+void ExpandFusedParameters(Vector& vector, const AlgorithmData& alg, const FuseGroupTable& groups,
+                           const EstimationState& state, FuseScratch& scratch) {
   if (groups.FuseGroupCount == 0) return;
-  const int n = std::min(UsableCount(alg), vector.Size());
-  IntArray& recorded = groups.Recorded;  // 0 = not yet recorded
-  recorded.Resize(1, groups.FuseGroupCount, 0);
-  const bool pinning = state.BayesEvaluationActive != "off" || state.ProfileActive != "off";
-  for (int i = 1; i <= n; ++i) {
-    const std::string& code = alg.FuseCodes[i];
-    if (code == kUnfused) continue;
-    for (int g = 1; g <= groups.FuseGroupCount; ++g) {
-      if (groups.FuseGroupCodes[g] != code) continue;
-      // While an evaluation pins a parameter, the pinned follower is the
-      // source of its group for the members after it.
-      const bool pinned = pinning && alg.Steps[i] == 0.0 && i == state.EvaluatedParameter;
-      if (pinned || recorded[g] == 0) {
-        groups.FuseGroupValues[g] = vector[i];
-        recorded[g] = 1;
-      } else {
-        vector[i] = groups.FuseGroupValues[g];
-        alg.Steps[i] = 0.0;
-      }
-    }
-  }
+  scratch.values.Resize(1, groups.FuseGroupCount, 0.0);
+  ExpandFuseGroups(vector, alg, groups, state, scratch.values, scratch.recorded, [](int) {});
 }
 
 void BuildFreeParameterList(const AlgorithmData& alg, FreeParameterList& free) {

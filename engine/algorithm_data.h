@@ -25,28 +25,33 @@ struct AlgorithmData {
   double StepReductionFraction = 0.1;
   std::string AlgorithmFilePath;  // non-empty = algorithm data exists
   std::string AlgorithmFileName;
-  int LoadFailed = 0;
+  bool LoadFailed = false;  // the last algorithm-file read failed
 };
+
+// Analytical ("A", from MODEL with NF = -2) or numerical ("N") derivatives;
+// None until the user has chosen.
+enum class DerivativeChoice { None, Analytical, Numerical };
 
 struct EstimationState {
   int FunctionCallCount = 0;
-  std::string PriorsActive = "off";
+  bool PriorsActive = false;  // a priors table is in force
   double PriorTerm = 0.0;
-  std::string BayesEvaluationActive = "off";
-  std::string ProfileActive = "off";
+  bool BayesEvaluationActive = false;
+  bool ProfileActive = false;
   int EvaluatedParameter = 0;
-  std::string CovarianceCurrent = "off";
-  std::string CovarianceDerivatives;  // "A", "N" or empty
-  std::string MarquardtDerivatives = "N";
+  bool CovarianceCurrent = false;  // covariances belong to the current estimates
+  DerivativeChoice CovarianceDerivatives = DerivativeChoice::None;
+  DerivativeChoice MarquardtDerivatives = DerivativeChoice::Numerical;
   int ObservationCount = 0;
   int AICcSampleSize = 0;
-  int SimplexRetained = 0;
-  int InterruptRequested = 0;
-  int MarquardtInterruptRequested = 0;
-  int BayesInterruptRequested = 0;
-  int ProfileInterruptRequested = 0;
-  std::string EditorOpen = "off";
-  std::string RankingOpen = "off";
+  bool SimplexRetained = false;  // the next Simplex run continues the kept simplex
+  // Interrupt requests, each set by its own Stop or Interrupt control.
+  bool InterruptRequested = false;
+  bool MarquardtInterruptRequested = false;
+  bool BayesInterruptRequested = false;
+  bool ProfileInterruptRequested = false;
+  bool EditorOpen = false;
+  bool RankingOpen = false;
 };
 
 struct FuseGroupTable {
@@ -79,6 +84,18 @@ void BuildFreeParameterList(const AlgorithmData& alg, FreeParameterList& free);
 // parameter, the pinned parameter is its group's source.
 void ExpandFusedParameters(Vector& vector, AlgorithmData& alg, FuseGroupTable& groups,
                            const EstimationState& state);
+
+// Work space of the expansion below, one per worker thread.
+struct FuseScratch {
+  Vector values;      // per fuse group
+  IntArray recorded;  // per fuse group: 0 = not yet recorded
+};
+
+// The same expansion of `vector` for a worker thread: writes nothing shared
+// (the group values go to `scratch`, and no step is touched: the serial
+// expansion made before a batch already set the followers' steps to 0).
+void ExpandFusedParameters(Vector& vector, const AlgorithmData& alg, const FuseGroupTable& groups,
+                           const EstimationState& state, FuseScratch& scratch);
 
 // A work vector for the free space: Values, with entry FreeIndex[j] replaced by
 // coordinates[j] for j = 1..p.

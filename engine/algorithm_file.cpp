@@ -194,14 +194,14 @@ void ReadLines(Workbench& wb, Desktop& desktop, MenuView* menu,
   AlgorithmData& alg = wb.alg;
   // A failure before the parameter lines has taken nothing from the file.
   auto fail = [&](const std::string& text, bool nothingTaken) {
-    alg.LoadFailed = 1;
+    alg.LoadFailed = true;
     if (nothingTaken && previous) {
       alg.AlgorithmFilePath = previous->path;
       alg.AlgorithmFileName = previous->name;
     }
     ReportReadFailure(desktop, menu, text);
   };
-  alg.LoadFailed = 0;
+  alg.LoadFailed = false;
   AlgorithmReader reader(alg, lines);
   long long n = 0;
   ReadFailure failure = reader.ReadCount(n);

@@ -38,7 +38,7 @@ bool ReadFileAt(Workbench& wb, Desktop& desktop, MenuView* menu, const std::stri
   }
   ReadAlgorithmFileAt(wb, desktop, menu, *lines, path);
   ApplySimplexLimitFloor(wb.alg);
-  return wb.alg.LoadFailed == 0;
+  return !wb.alg.LoadFailed;
 }
 
 bool LoadChosenFile(Workbench& wb, Desktop& desktop, MenuView& menu) {
@@ -68,7 +68,7 @@ void LoadDefaults(Workbench& wb, Desktop& desktop) {
 }
 
 void FinishLoad(Workbench& wb, Desktop& desktop, MenuView& menu) {
-  wb.state.SimplexRetained = 0;
+  wb.state.SimplexRetained = false;
   desktop.SetStatus(StatusBar::Files, 1, "Algorithm file: " + wb.alg.AlgorithmFilePath);
   desktop.Yield();
   menu.SetTwelveEnabled(true);
@@ -109,7 +109,7 @@ void LoadAlgorithmData(Workbench& wb, Desktop& desktop, MenuView& menu) {
 
 bool LoadAlgorithmFile(Workbench& wb, Desktop& desktop, const std::string& path) {
   if (!ReadFileAt(wb, desktop, nullptr, path)) return false;
-  wb.state.SimplexRetained = 0;
+  wb.state.SimplexRetained = false;
   desktop.SetStatus(StatusBar::Files, 1, "Algorithm file: " + wb.alg.AlgorithmFilePath);
   return true;
 }

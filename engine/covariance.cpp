@@ -22,7 +22,7 @@ const char* const kFactorPattern = "0.000E+00";
 // reaches the stored covariance state until the user has answered every
 // question, so a cancelled dialogue leaves the last results intact.
 struct CovarianceSetup {
-  std::string derivatives;  // "A" or "N"
+  DerivativeChoice derivatives = DerivativeChoice::None;
   Vector factors;           // 1..3
   Vector baseValues;
   Vector baseSteps;
@@ -98,12 +98,12 @@ bool AskGridFactors(Desktop& desktop, Vector& factors) {
 }
 
 // The derivative question: "A", "N", or empty when cancelled.
-std::string AskDerivatives(Desktop& desktop) {
+DerivativeChoice AskDerivatives(Desktop& desktop) {
   Answer answer =
       desktop.Ask(kCovarianceTitle, DerivativeQuestion(), Buttons::YesNoCancel, Icon::Question);
-  if (answer == Answer::Yes) return "A";
-  if (answer == Answer::No) return "N";
-  return {};
+  if (answer == Answer::Yes) return DerivativeChoice::Analytical;
+  if (answer == Answer::No) return DerivativeChoice::Numerical;
+  return DerivativeChoice::None;
 }
 
 // The base copies, taken once the user can no longer edit the data.
@@ -161,7 +161,7 @@ void CommitSetup(Workbench& wb, const CovarianceSetup& setup) {
   cov.GridFactors = setup.factors;
   cov.LikelihoodScale = 1.0 / setup.constant;
   cov.OptimisticSEs = setup.optimistic;
-  cov.CovarianceInterruptRequested = 0;
+  cov.CovarianceInterruptRequested = false;
   wb.state.CovarianceDerivatives = setup.derivatives;
   SetCovarianceRows(wb);
   // The matrix routines name failing parameters through the free list.
@@ -172,7 +172,7 @@ void CommitSetup(Workbench& wb, const CovarianceSetup& setup) {
 
 void NumericalGrids(Workbench& wb, Desktop& desktop, CovarianceViews& views) {
   for (int k = 1; k <= kCovarianceGrids; ++k) {
-    wb.covariance.GridCancelled = "false";
+    wb.covariance.GridCancelled = false;
     if (!GridEvaluation(wb, desktop, views, k)) continue;
     GridHessian(wb, k);
     GridInversion(wb, desktop, views, k);
@@ -215,7 +215,7 @@ bool PrepareNumerical(Workbench& wb, Desktop& desktop, CovarianceViews& views,
       desktop.Ask(kCovarianceTitle, GridExplanation(), Buttons::OkCancel, Icon::Information);
   if (go != Answer::Ok) return false;
   views.EditAlgorithmDataAndWait();
-  wb.covariance.CovarianceActive = "on";  // the editor turned it off when it closed
+  wb.covariance.CovarianceActive = true;  // the editor turned it off when it closed
   setup.factors.Resize(1, kCovarianceGrids, 0.0);
   setup.factors[1] = 1.0;
   setup.factors[2] = 0.1;
@@ -243,8 +243,8 @@ bool PrepareAnalytical(Workbench& wb, Desktop& desktop, CovarianceSetup& setup) 
 bool RunCalculation(Workbench& wb, Desktop& desktop, CovarianceViews& views) {
   CovarianceSetup setup;
   setup.derivatives = AskDerivatives(desktop);
-  if (setup.derivatives.empty()) return false;
-  bool analytical = setup.derivatives == "A";
+  if (setup.derivatives == DerivativeChoice::None) return false;
+  bool analytical = setup.derivatives == DerivativeChoice::Analytical;
   bool prepared = analytical ? PrepareAnalytical(wb, desktop, setup)
                              : PrepareNumerical(wb, desktop, views, setup);
   if (!prepared || !AskConstants(wb, desktop, setup)) return false;
@@ -266,16 +266,16 @@ bool RunCalculation(Workbench& wb, Desktop& desktop, CovarianceViews& views) {
 }  // namespace
 
 bool CovarianceCalculator(Workbench& wb, Desktop& desktop, MenuView& menu, CovarianceViews& views) {
-  wb.covariance.CovarianceActive = "on";
+  wb.covariance.CovarianceActive = true;
   bool calculated = RunCalculation(wb, desktop, views);
   if (calculated) {
-    wb.covariance.CovarianceDisplayMode = "1";
+    wb.covariance.CovarianceDisplayMode = CovarianceState::DisplayMode::Fresh;
     views.ShowDisplay();
   } else {
     desktop.SetStatus(StatusBar::Progress, 1, "");
     menu.ShowMenu();
   }
-  wb.covariance.CovarianceActive = "off";
+  wb.covariance.CovarianceActive = false;
   return calculated;
 }
 

@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "engine/covariance.h"
+#include "engine/evaluation_batch.h"
 #include "engine/format.h"
 #include "engine/matrix.h"
 #include "engine/objective.h"
@@ -37,8 +39,8 @@ std::string NotPositiveDefiniteText(int failingParameter) {
 
 // Asks whether to quit the grid after an Interrupt; true when the user quits.
 bool QuitRequested(CovarianceState& cov, Desktop& desktop, CovarianceViews& views) {
-  if (cov.CovarianceInterruptRequested != -1) return false;
-  cov.CovarianceInterruptRequested = 0;
+  if (!cov.CovarianceInterruptRequested) return false;
+  cov.CovarianceInterruptRequested = false;
   views.EnableInterrupt();
   Answer answer = desktop.Ask("Covariance calculations",
                               "Interrupt received. Do you want to quit calculating this grid?",
@@ -72,7 +74,96 @@ void StoreSummary(CovarianceState& cov, int k, const GridSummary& summary) {
   cov.GridMeans[k] = cov.BaseObjective + mean;
   // A negative variance (rounding) keeps its sign so it shows; zero stays 0.
   cov.GridSDs[k] = variance == 0.0 ? 0.0 : std::copysign(std::sqrt(std::fabs(variance)), variance);
-  cov.GridSummaryValid[k] = 1;
+  cov.GridSummaryValid[k] = true;
+}
+
+void FinishGrid(CovarianceState& cov, CovarianceViews& views, int k, const GridSummary& summary) {
+  StoreSummary(cov, k, summary);
+  views.AppendLog("Average: " + FormatNumber(cov.ScaledGridMean(k), kE) +
+                  "; Standard deviation: " + FormatNumber(cov.ScaledGridSD(k), kE) + "\n" +
+                  "Now calculating Hessian matrix #" + IntText(k) + "\n");
+}
+
+void LogNonFinitePoint(CovarianceViews& views, int k, int i, int j) {
+  views.AppendLog("The -ln[likelihood] is not a finite number at a point of grid #" + IntText(k) +
+                  " (parameters # " + IntText(i) + " and # " + IntText(j) +
+                  "); the results of this grid are set to -1.\n");
+}
+
+// GridEvaluation with the grid's points evaluated side by side. The points
+// are listed in the serial order; afterwards they are walked in that order
+// for the summary, the first point without a finite value and
+// DerivativeValues, so everything matches the serial loop. The progress
+// texts and the interrupt question come from the poll, on this thread.
+bool ParallelGridEvaluation(Workbench& wb, Desktop& desktop, CovarianceViews& views, int k,
+                            double start) {
+  CovarianceState& cov = wb.covariance;
+  const int N = cov.BaseSteps.Size();
+  const int n = cov.CovarianceCount;
+  const int perGrid = n * (n + 1);
+  const int planned = (kCovarianceGrids - k + 1) * perGrid;
+  const double f0 = cov.BaseObjective;
+
+  struct GridPoint {
+    int i, j, pass;
+    int point;  // index in the batch; -1 in optimistic mode off the diagonal (value F0)
+  };
+  std::vector<GridPoint> order;
+  std::vector<BatchPoint> points;
+  std::vector<int> callNumber;  // per batch point: its call number in the serial loop
+  double phi = cov.GridFactors[k];  // the sign alternates between the two passes
+  for (int i = 1; i <= N; ++i) {
+    if (cov.BaseSteps[i] == 0.0) continue;
+    for (int j = i; j <= N; ++j) {
+      if (cov.BaseSteps[j] == 0.0) continue;
+      for (int pass = 1; pass <= 2; ++pass) {
+        int point = -1;
+        if (!cov.OptimisticSEs || i == j) {
+          BatchPoint grid{cov.BaseValues, 1};
+          grid.vector[i] += cov.BaseSteps[i] * phi;
+          if (j != i) grid.vector[j] += cov.BaseSteps[j] * phi;
+          point = static_cast<int>(points.size());
+          points.push_back(std::move(grid));
+          callNumber.push_back(static_cast<int>(order.size()) + 1);
+        }
+        order.push_back({i, j, pass, point});
+        phi = -phi;
+      }
+    }
+  }
+
+  const std::string total = FormatNumber(perGrid, "###0");
+  auto poll = [&](int finished) {
+    const int calls = finished > 0 ? callNumber[static_cast<size_t>(finished - 1)] : 0;
+    if (calls > 0) {
+      desktop.SetStatus(StatusBar::Progress, 1,
+                        "Hessian function call " + FormatNumber(calls, "###0") + " of " + total);
+      const double remaining = Elapsed(desktop, start) / calls * (planned - calls);
+      desktop.SetStatus(StatusBar::Progress, 2, RemainingTimeText(remaining));
+    }
+    return !QuitRequested(cov, desktop, views);
+  };
+  const BatchResult result = EvaluateBatch(wb, desktop, points, poll);
+  if (result.stopped) {
+    cov.GridCancelled = true;
+    MarkGridFailed(wb, k);
+    return false;
+  }
+
+  GridSummary summary;
+  for (const GridPoint& at : order) {
+    const double value = at.point < 0 ? f0 : result.objectives[static_cast<size_t>(at.point)];
+    if (!std::isfinite(value)) {
+      LogNonFinitePoint(views, k, at.i, at.j);
+      MarkGridFailed(wb, k);
+      return false;
+    }
+    summary.Add(value - f0);
+    cov.DerivativeValues[at.pass](cov.CovariancePosition[at.i], cov.CovariancePosition[at.j]) =
+        value;
+  }
+  FinishGrid(cov, views, k, summary);
+  return true;
 }
 
 bool AllFinite(const Matrix& m, int n) {
@@ -96,7 +187,7 @@ void MarkGridFailed(Workbench& wb, int k) {
   CovarianceState& cov = wb.covariance;
   cov.GridMeans[k] = -1.0;
   cov.GridSDs[k] = -1.0;
-  cov.GridSummaryValid[k] = 0;
+  cov.GridSummaryValid[k] = false;
   cov.GridResults[k].Fill(-1.0);
 }
 
@@ -110,6 +201,7 @@ bool GridEvaluation(Workbench& wb, Desktop& desktop, CovarianceViews& views, int
   const double start = desktop.SecondsSinceMidnight();
   views.AppendLog("\nNow calculating -ln[likelihood] on grid #" + IntText(k) + "\n");
   for (int pass = 1; pass <= 2; ++pass) cov.DerivativeValues[pass].Resize(1, n, 1, n, 0.0);
+  if (ParallelEvaluation(wb)) return ParallelGridEvaluation(wb, desktop, views, k, start);
 
   GridSummary summary;
   int calls = 0;
@@ -129,21 +221,19 @@ bool GridEvaluation(Workbench& wb, Desktop& desktop, CovarianceViews& views, int
           desktop.Yield();
         }
         double value = f0;  // optimistic mode: the off-diagonal points are not evaluated
-        if (cov.OptimisticSEs == 0 || r == s) {
+        if (!cov.OptimisticSEs || r == s) {
           Vector work = cov.BaseValues;
           work[i] += cov.BaseSteps[i] * phi;
           if (j != i) work[j] += cov.BaseSteps[j] * phi;
           value = EvaluateObjective(wb, work, 1);
         }
         if (QuitRequested(cov, desktop, views)) {
-          cov.GridCancelled = "true";
+          cov.GridCancelled = true;
           MarkGridFailed(wb, k);
           return false;
         }
         if (!std::isfinite(value)) {
-          views.AppendLog("The -ln[likelihood] is not a finite number at a point of grid #" +
-                          IntText(k) + " (parameters # " + IntText(i) + " and # " + IntText(j) +
-                          "); the results of this grid are set to -1.\n");
+          LogNonFinitePoint(views, k, i, j);
           MarkGridFailed(wb, k);
           return false;
         }
@@ -157,10 +247,7 @@ bool GridEvaluation(Workbench& wb, Desktop& desktop, CovarianceViews& views, int
     }
   }
 
-  StoreSummary(cov, k, summary);
-  views.AppendLog("Average: " + FormatNumber(cov.ScaledGridMean(k), kE) +
-                  "; Standard deviation: " + FormatNumber(cov.ScaledGridSD(k), kE) + "\n" +
-                  "Now calculating Hessian matrix #" + IntText(k) + "\n");
+  FinishGrid(cov, views, k, summary);
   return true;
 }
 
@@ -195,7 +282,7 @@ void GridHessian(Workbench& wb, int k) {
       if (r == s) {
         const double h = cov.BaseSteps[i] * g;
         H(r, r) = D(r, r) / (h * h);
-      } else if (cov.OptimisticSEs == 0) {
+      } else if (!cov.OptimisticSEs) {
         H(r, s) =
             (D(r, s) - D(r, r) - D(s, s)) / (2.0 * g * g * cov.BaseSteps[i] * cov.BaseSteps[j]);
       }
@@ -218,18 +305,18 @@ void GridInversion(Workbench& wb, Desktop& desktop, CovarianceViews& views, int 
     return;
   }
   CholeskyTest(wb, n, cov.CovarianceIndex);
-  if (m.NotPositiveDefinite != 0) {
+  if (m.NotPositiveDefinite) {
     views.AppendLog(NotPositiveDefiniteText(m.FailingParameter));
     return;
   }
 
   views.AppendLog("Now inverting Hessian matrix #" + IntText(k) + "\n");
-  m.DecompositionFailed = 0;
+  m.DecompositionFailed = false;
   InvertMatrix(wb, desktop, n);
   Matrix& V = m.HessianMatrix;
   for (int r = 1; r <= n; ++r)
     for (int s = 1; s <= n; ++s) V(r, s) *= cov.LikelihoodScale;
-  if (m.DecompositionFailed != 0 || !AllFinite(V, n)) {
+  if (m.DecompositionFailed || !AllFinite(V, n)) {
     views.AppendLog("Hessian matrix #" + IntText(k) +
                     " could not be inverted into finite numbers; a valid covariance matrix "
                     "cannot be created.\n\n");

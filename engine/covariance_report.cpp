@@ -42,7 +42,7 @@ class ReportWriter {
         cov_(wb.covariance),
         desktop_(desktop),
         q_(cov_.LikelihoodConstant()),
-        analytical_(wb.state.CovarianceDerivatives == "A") {}
+        analytical_(wb.state.CovarianceDerivatives == DerivativeChoice::Analytical) {}
 
   std::string Build() {
     ParameterTable();
@@ -96,7 +96,7 @@ class ReportWriter {
   // Coefficient of variation of grid k; -1 where it cannot be computed (a
   // zero mean, a failed grid, analytical derivatives).
   double CoefficientOfVariation(int k) const {
-    if (analytical_ || cov_.GridSummaryValid[k] == 0 || cov_.GridMeans[k] == 0.0) return -1.0;
+    if (analytical_ || !cov_.GridSummaryValid[k] || cov_.GridMeans[k] == 0.0) return -1.0;
     return std::fabs(cov_.GridSDs[k] / cov_.GridMeans[k]);
   }
 
@@ -148,7 +148,7 @@ class ReportWriter {
         line += RJ(Probability(x, SE(k, r)), 10) + RJ(Probability(x - 1.0, SE(k, r)), 8);
       TableLine(line);
     }
-    if (cov_.OptimisticSEs != 0) {
+    if (cov_.OptimisticSEs) {
       Line("");
       Line(
           "Note: The above SE estimates are optimistic (under-estimated) conditional "

@@ -5,6 +5,7 @@
 // available after a calculation so the report can be shown again, the file
 // saved, and the standard errors used to seed later evaluations.
 
+#include <array>
 #include <string>
 
 #include "engine/array.h"
@@ -14,9 +15,9 @@ namespace estimetrix {
 inline constexpr int kCovarianceGrids = 3;
 
 struct CovarianceState {
-  // "on" while a calculation runs; the algorithm editor opens restricted then
-  // and sets it "off" when it closes.
-  std::string CovarianceActive = "off";
+  // True while a calculation runs; the algorithm editor opens restricted then
+  // and clears it when it closes.
+  bool CovarianceActive = false;
 
   Vector BaseValues;           // 1..N: Values after the user's last chance to edit them
   Vector BaseSteps;            // 1..N
@@ -29,13 +30,13 @@ struct CovarianceState {
   Vector GridFactors;  // 1..3; 0 on every grid in analytical mode
   Vector GridMeans;    // 1..3: mean objective over the grid; -1 when the grid failed
   Vector GridSDs;      // 1..3: signed standard deviation; -1 when the grid failed
-  // 1..3: 1 when the grid's objective summary was computed (not quit, not failed).
-  IntArray GridSummaryValid;
+  // 1..3: the grid's objective summary was computed (not quit, not failed).
+  std::array<bool, kCovarianceGrids + 1> GridSummaryValid{};
 
   double LikelihoodScale = 1.0;          // 1 / q; q turns the objective into -ln[likelihood]
-  int OptimisticSEs = 0;                 // -1: optimistic conditional SEs only
-  int CovarianceInterruptRequested = 0;  // -1 when Interrupt was pressed
-  std::string GridCancelled = "false";   // "true" when the user quit the current grid
+  bool OptimisticSEs = false;                 // optimistic conditional SEs only
+  bool CovarianceInterruptRequested = false;  // Interrupt was pressed
+  bool GridCancelled = false;                 // the user quit the current grid
 
   // DerivativeValues[pass](r, s): objective at the (+) and (-) points of rows
   // r <= s on the current grid (pass 1 = +, pass 2 = -).
@@ -48,7 +49,8 @@ struct CovarianceState {
   // Every entry of a grid is -1 until that grid has been inverted.
   Array1<Matrix> GridResults;
 
-  std::string CovarianceDisplayMode = "1";  // "1" fresh results, "0" viewed again
+  enum class DisplayMode { Fresh, ViewedAgain };
+  DisplayMode CovarianceDisplayMode = DisplayMode::Fresh;
   std::string CovarianceReport;             // the last report text built
 
   // Sizes the arrays for a model of n parameters (model initialisation, and
@@ -66,7 +68,7 @@ struct CovarianceState {
     GridFactors[3] = 0.01;
     GridMeans.Resize(1, kCovarianceGrids, -1.0);
     GridSDs.Resize(1, kCovarianceGrids, -1.0);
-    GridSummaryValid.Resize(1, kCovarianceGrids, 0);
+    GridSummaryValid.fill(false);
     DerivativeValues.Resize(1, 2);
     FreeGradient.Resize(1, 0, 0.0);
     GridResults.Resize(1, kCovarianceGrids);
@@ -84,7 +86,7 @@ struct CovarianceState {
   // and shows -1, the mark of a figure that could not be computed.
   double ScaledGridMean(int k) const { return GridMeans[k] * LikelihoodConstant(); }
   double ScaledGridSD(int k) const {
-    if (GridSummaryValid[k] != 0 && GridSDs[k] == 0.0) return -1.0;
+    if (GridSummaryValid[k] && GridSDs[k] == 0.0) return -1.0;
     return GridSDs[k] * LikelihoodConstant();
   }
 };

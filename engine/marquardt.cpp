@@ -3,7 +3,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <initializer_list>
+#include <vector>
 
+#include "engine/evaluation_batch.h"
 #include "engine/format.h"
 #include "engine/marquardt_report.h"
 #include "engine/matrix.h"
@@ -64,6 +66,7 @@ class MarquardtRun {
 
   Flow Derivatives(bool firstOfRun);
   Flow NumericalDerivatives();
+  Flow ParallelDerivativeValues(const Vector& h);
   Flow AnalyticalDerivatives(bool checkSupplied);
   Flow AxialSearch(double& f0, bool& rejected);
 
@@ -71,6 +74,7 @@ class MarquardtRun {
   void CopyDisplayDerivatives();
   void TakeTrialIntoValues();
   bool Evaluate(Vector& vector, int nf, double& f, const char* where);
+  bool Finite(double f, const char* where);
 
   Flow Converged();
   Flow Frustrated();
@@ -124,7 +128,7 @@ MarquardtRun::Flow MarquardtRun::Start() {
     return Flow::Exit;
   fOld_ = fBest_ = fNew_;
   stopRequest_ = 0;
-  wb_.state.MarquardtInterruptRequested = 0;
+  wb_.state.MarquardtInterruptRequested = false;
   view_.SetInterruptCaption("&Interrupt this minimization");
   view_.SetInterruptEnabled(true);
   Panel(2, "");
@@ -135,8 +139,8 @@ MarquardtRun::Flow MarquardtRun::Start() {
 // The interrupt request is acted on once per trial, so a long derivative
 // computation finishes before the question is asked.
 MarquardtRun::Flow MarquardtRun::PollInterrupt() {
-  if (wb_.state.MarquardtInterruptRequested != -1) return Flow::Continue;
-  wb_.state.MarquardtInterruptRequested = 0;
+  if (!wb_.state.MarquardtInterruptRequested) return Flow::Continue;
+  wb_.state.MarquardtInterruptRequested = false;
   view_.SetInterruptEnabled(true);
   Panel(2, "");
   const Answer answer =
@@ -248,9 +252,9 @@ bool MarquardtRun::BuildAndSolveSystem() {
     a(i, i) = std::fabs(m_.IterationHessian(i, i)) * (1.0 + lambda_);
     m_.StepColumn(i, 1) = m_.FreeGradient[i];
   }
-  wb_.matrix.DecompositionFailed = 0;
+  wb_.matrix.DecompositionFailed = false;
   LuDecompose(wb_, desktop_, p_);
-  if (wb_.matrix.DecompositionFailed == 1) return false;
+  if (wb_.matrix.DecompositionFailed) return false;
   LuSolve(wb_, desktop_, p_, 1, m_.StepColumn);
   return true;
 }
@@ -300,7 +304,7 @@ MarquardtRun::Flow MarquardtRun::RejectConvergence() {
 }
 
 MarquardtRun::Flow MarquardtRun::Derivatives(bool firstOfRun) {
-  if (wb_.state.MarquardtDerivatives == "A") return AnalyticalDerivatives(firstOfRun);
+  if (wb_.state.MarquardtDerivatives == DerivativeChoice::Analytical) return AnalyticalDerivatives(firstOfRun);
   return NumericalDerivatives();
 }
 
@@ -313,10 +317,12 @@ MarquardtRun::Flow MarquardtRun::NumericalDerivatives() {
   for (int i = 1; i <= p_; ++i)
     h[i] = free.FreeValues[i] == 0.0 ? kDerivativeStep : free.FreeValues[i] * kDerivativeStep;
 
-  const bool profiling = wb_.state.ProfileActive != "off";
+  const bool profiling = wb_.state.ProfileActive;
   const std::string total = FormatNumber(p_ * (p_ + 1), "###0");
   int count = 0;
-  for (int i = 1; i <= p_; ++i) {
+  const bool parallel = ParallelEvaluation(wb_);
+  if (parallel && ParallelDerivativeValues(h) == Flow::Exit) return Flow::Exit;
+  for (int i = 1; i <= p_ && !parallel; ++i) {
     for (int j = i; j <= p_; ++j) {
       for (int pass = 1; pass <= 2; ++pass) {
         const double sign = pass == 1 ? 1.0 : -1.0;
@@ -354,6 +360,54 @@ MarquardtRun::Flow MarquardtRun::NumericalDerivatives() {
       m_.IterationHessian(i, j) = m_.IterationHessian(j, i) = hij;
     }
     desktop_.Yield();
+  }
+  return Flow::Continue;
+}
+
+// The derivative points of NumericalDerivatives evaluated side by side, each
+// with the call number the serial loop gives it. The values, the gradient and
+// FunctionCallCount are then taken in the serial order, so a value that is
+// not a finite number stops the run where the serial loop would have.
+MarquardtRun::Flow MarquardtRun::ParallelDerivativeValues(const Vector& h) {
+  const auto& free = wb_.free;
+  Vector centre = wb_.alg.Values;
+  for (int q = 1; q <= p_; ++q) centre[free.FreeIndex[q]] = free.FreeValues[q];
+  std::vector<BatchPoint> points;
+  points.reserve(static_cast<size_t>(p_ * (p_ + 1)));
+  int nf = wb_.state.FunctionCallCount;
+  for (int i = 1; i <= p_; ++i) {
+    for (int j = i; j <= p_; ++j) {
+      for (int pass = 1; pass <= 2; ++pass) {
+        const double sign = pass == 1 ? 1.0 : -1.0;
+        BatchPoint point{centre, ++nf};
+        point.vector[free.FreeIndex[i]] += sign * h[i];
+        if (j != i) point.vector[free.FreeIndex[j]] += sign * h[j];
+        points.push_back(std::move(point));
+      }
+    }
+  }
+
+  const bool profiling = wb_.state.ProfileActive;
+  const std::string total = FormatNumber(p_ * (p_ + 1), "###0");
+  const BatchResult result = EvaluateBatch(wb_, desktop_, points, [&](int finished) {
+    if (!profiling && finished > 0)
+      Panel(1, "Hessian function call " + FormatNumber(finished, "###0") + " of " + total);
+    return true;  // an interrupt is acted on once per trial, after the derivatives
+  });
+
+  wb_.state.FunctionCallCount += result.evaluated;
+  size_t index = 0;
+  for (int i = 1; i <= p_; ++i) {
+    for (int j = i; j <= p_; ++j) {
+      for (int pass = 1; pass <= 2; ++pass, ++index) {
+        const double f = result.objectives[index];
+        if (!Finite(f, "while calculating derivatives")) return Flow::Exit;
+        m_.DerivativeValues[pass](i, j) = f;
+      }
+      if (j == i)
+        m_.FreeGradient[i] =
+            (m_.DerivativeValues[1](i, i) - m_.DerivativeValues[2](i, i)) / (2.0 * h[i]);
+    }
   }
   return Flow::Continue;
 }
@@ -443,6 +497,12 @@ MarquardtRun::Flow MarquardtRun::AxialSearch(double& f0, bool& rejected) {
 // Values keeps the best finite point.
 bool MarquardtRun::Evaluate(Vector& vector, int nf, double& f, const char* where) {
   f = EvaluateObjective(wb_, vector, nf);
+  return Finite(f, where);
+}
+
+// False, with the message and the end of the run, for a value that is not a
+// finite number.
+bool MarquardtRun::Finite(double f, const char* where) {
   if (std::isfinite(f)) return true;
   const std::string what = std::isnan(f) ? "NaN" : "infinity";
   std::string text =
@@ -467,7 +527,7 @@ MarquardtRun::Flow MarquardtRun::Converged() {
   if (!Evaluate(m_.TrialVector, 1, fOld_, "at the minimum")) return Flow::Exit;
   fBest_ = fOld_;
   view_.SetInterruptEnabled(false);
-  if (wb_.state.ProfileActive == "off") {
+  if (!wb_.state.ProfileActive) {
     MarquardtResultReport(wb_, desktop_, view_, fOld_);
     if (wb_.alg.FileOutputFrequency > 0) MarquardtResultLog(wb_, fOld_);
   }
@@ -509,7 +569,7 @@ MarquardtRun::Flow MarquardtRun::End(MarquardtOutcome outcome) {
 }  // namespace
 
 void MarquardtSetup(Workbench& wb, Desktop& desktop) {
-  wb.state.MarquardtDerivatives.clear();
+  wb.state.MarquardtDerivatives = DerivativeChoice::None;
   const std::string question = Lines(
       {"Note: You must provide derivatives for calculating gradients and building the Hessian "
        "matrix.",
@@ -527,9 +587,9 @@ void MarquardtSetup(Workbench& wb, Desktop& desktop) {
        "NUMERICAL derivatives"});
   const Answer kind = desktop.Ask(kTitle, question, Buttons::YesNoCancel, Icon::Question);
   if (kind == Answer::Yes) {
-    wb.state.MarquardtDerivatives = "A";
+    wb.state.MarquardtDerivatives = DerivativeChoice::Analytical;
   } else if (kind == Answer::No) {
-    wb.state.MarquardtDerivatives = "N";
+    wb.state.MarquardtDerivatives = DerivativeChoice::Numerical;
   } else {
     return;
   }
@@ -551,7 +611,7 @@ void MarquardtSetup(Workbench& wb, Desktop& desktop) {
        "           It is intended for use mainly during model building to verify the analytical "
        "derivative formulations."});
   const Answer show = desktop.Ask(kTitle, display, Buttons::YesNo, Icon::Question);
-  wb.marquardt.ShowDerivatives = show == Answer::Yes ? "yes" : "no";
+  wb.marquardt.ShowDerivatives = show == Answer::Yes;
 }
 
 MarquardtResult MarquardtMinimize(Workbench& wb, Desktop& desktop, MarquardtView& view) {
@@ -562,7 +622,7 @@ MarquardtResult MarquardtMinimize(Workbench& wb, Desktop& desktop, MarquardtView
 void SizeMarquardtDerivatives(Workbench& wb) {
   const int n = wb.alg.ParameterCount;
   wb.marquardt.Resize(n);
-  if (wb.state.MarquardtDerivatives == "A") {
+  if (wb.state.MarquardtDerivatives == DerivativeChoice::Analytical) {
     wb.gradient.Resize(1, n, 0.0);
     wb.secondDerivatives.Resize(1, n, 1, n, 0.0);
   } else {

@@ -30,7 +30,7 @@ std::string IndexedValue(const Workbench& wb, int j) {
 }
 
 std::string DerivativeKind(const Workbench& wb) {
-  return wb.state.MarquardtDerivatives == "A" ? "Analytical" : "Numerical";
+  return wb.state.MarquardtDerivatives == DerivativeChoice::Analytical ? "Analytical" : "Numerical";
 }
 
 std::string DerivativeValue(double value) {
@@ -86,8 +86,8 @@ std::vector<std::string> MarquardtDerivativeLines(const Workbench& wb) {
 }
 
 bool DerivativeDisplayWanted(const Workbench& wb) {
-  return wb.marquardt.ShowDerivatives == "yes" && wb.state.ProfileActive == "off" &&
-         wb.state.MarquardtInterruptRequested != -1;
+  return wb.marquardt.ShowDerivatives && !wb.state.ProfileActive &&
+         !wb.state.MarquardtInterruptRequested;
 }
 
 namespace {
@@ -115,14 +115,14 @@ void MarquardtProgressReport(Workbench& wb, Desktop& desktop, MarquardtView& vie
   }
   desktop.SetStatus(StatusBar::Progress, 1,
                     "Please be patient while derivative output is collated");
-  m.DerivativeWaitReleased = 0;
+  m.DerivativeWaitReleased = false;
   view.SetDerivativeButtonsVisible(true);
   AppendDerivatives(wb, desktop);
   view.SetText(m.MarquardtText);
   desktop.SetStatus(StatusBar::Progress, 1, "");
-  while (m.DerivativeWaitReleased == 0) {
+  while (!m.DerivativeWaitReleased) {
     desktop.Yield();
-    if (m.DerivativeWaitReleased == 0) view.Idle();
+    if (!m.DerivativeWaitReleased) view.Idle();
   }
 }
 
@@ -140,11 +140,11 @@ void MarquardtResultReport(Workbench& wb, Desktop& desktop, MarquardtView& view,
   if (DerivativeDisplayWanted(wb)) AppendDerivatives(wb, desktop);
   view.SetText(m.MarquardtText);
   desktop.SetStatus(StatusBar::Progress, 1, "");
-  m.DerivativeWaitReleased = 1;
-  m.ShowDerivatives = "no";
+  m.DerivativeWaitReleased = true;
+  m.ShowDerivatives = false;
   view.SetDerivativeButtonsVisible(false);
   desktop.Inform("Marquardt minimum", "Minimum found using Marquardt!");
-  wb.state.MarquardtInterruptRequested = 0;
+  wb.state.MarquardtInterruptRequested = false;
   desktop.SetStatus(StatusBar::Progress, 2, "");
 }
 

@@ -12,8 +12,8 @@ namespace estimetrix {
 struct MarquardtState {
   // Progress window and derivative display.
   std::string MarquardtText;           // text of the progress window
-  std::string ShowDerivatives = "no";  // "yes": stop after each iteration to list derivatives
-  int DerivativeWaitReleased = 1;      // 0 while the derivative display waits for the user
+  bool ShowDerivatives = false;        // stop after each iteration to list derivatives
+  bool DerivativeWaitReleased = true;  // false while the derivative display waits for the user
   bool CommandInProgress = false;      // a Marquardt command is running
 
   int IterationCount = 0;  // accepted iterations of the current run

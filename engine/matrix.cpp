@@ -26,11 +26,11 @@ void ReportZeroRow(Workbench& wb, Desktop& desktop, int row) {
   const std::string title =
       "Matrix decompositon failure at parameter #" + IntText(ParameterOfRow(wb, row)) + "!";
   const std::string text =
-      wb.state.MarquardtDerivatives == "A"
+      wb.state.MarquardtDerivatives == DerivativeChoice::Analytical
           ? "Look for statistically dead parameters and/or suspect your analytical derivatives"
           : "Look for statistically dead model parameters";
   desktop.Inform(title, text, Icon::Exclamation);
-  wb.matrix.DecompositionFailed = 1;
+  wb.matrix.DecompositionFailed = true;
 }
 
 // Fills RowScale with 1 / (largest absolute element) of each row. False when
@@ -133,9 +133,9 @@ void InvertMatrix(Workbench& wb, Desktop& desktop, int n) {
   MatrixWork& m = wb.matrix;
   for (int i = 1; i <= n; ++i)
     for (int j = 1; j <= n; ++j) m.InverseWork(i, j) = i == j ? 1.0 : 0.0;
-  m.DecompositionFailed = 0;
+  m.DecompositionFailed = false;
   LuDecompose(wb, desktop, n);
-  if (m.DecompositionFailed == 1) return;
+  if (m.DecompositionFailed) return;
   // Starting from the parity, this is the determinant of the inverse.
   for (int i = 1; i <= n; ++i) m.DeterminantValue /= m.HessianMatrix(i, i);
   for (int k = 1; k <= n; ++k) LuSolve(wb, desktop, n, k, m.InverseWork);
@@ -148,7 +148,7 @@ void CholeskyTest(Workbench& wb, int n, const IntArray& covarianceIndex) {
   Matrix& w = m.CholeskyWork;
   for (int i = 1; i <= n; ++i)
     for (int j = 1; j <= n; ++j) w(i, j) = m.HessianMatrix(i, j);
-  m.NotPositiveDefinite = 0;
+  m.NotPositiveDefinite = false;
   for (int i = 1; i <= n; ++i) {
     for (int j = i; j <= n; ++j) {
       double sum = w(i, j);
@@ -156,7 +156,7 @@ void CholeskyTest(Workbench& wb, int n, const IntArray& covarianceIndex) {
       if (i == j) {
         // "Not greater than 0" also catches a NaN sum.
         if (!(sum > 0.0)) {
-          m.NotPositiveDefinite = 1;
+          m.NotPositiveDefinite = true;
           const bool indexed = i >= covarianceIndex.Lo() && i <= covarianceIndex.Hi();
           m.FailingParameter = indexed ? covarianceIndex[i] : i;
           return;

@@ -16,10 +16,10 @@ struct MatrixWork {
   IntArray PivotIndex;
   Vector RowScale;
   double DeterminantValue = 1.0;
-  int DecompositionFailed = 0;
+  bool DecompositionFailed = false;
   Matrix CholeskyWork;
   Vector CholeskyDiagonal;
-  int NotPositiveDefinite = 0;
+  bool NotPositiveDefinite = false;
   int FailingParameter = 0;
 
   // Sizes every array to N (the model's parameter count), filled with zeros.

@@ -10,8 +10,8 @@ void MatrixWork::Resize(int n) {
   CholeskyWork.Resize(1, n, 1, n, 0.0);
   CholeskyDiagonal.Resize(1, n, 0.0);
   DeterminantValue = 1.0;
-  DecompositionFailed = 0;
-  NotPositiveDefinite = 0;
+  DecompositionFailed = false;
+  NotPositiveDefinite = false;
   FailingParameter = 0;
 }
 

@@ -38,14 +38,14 @@ double RoundToHundredths(double seconds) {
 double EvaluateObjective(Workbench& wb, Vector& vector, int NF) {
   ExpandFusedParameters(vector, wb.alg, wb.fuse, wb.state);
   double objective = CallModelFor(wb, vector, NF);
-  if (wb.state.PriorsActive == "on" && NF >= 1) {
+  if (wb.state.PriorsActive && NF >= 1) {
     wb.state.PriorTerm = ComputePriorTerm(wb, vector);
     objective += wb.state.PriorTerm;
   }
   return objective;
 }
 
-double ComputePriorTerm(Workbench&, const Vector&) {
+double ComputePriorTerm(const Workbench&, const Vector&) {
   // No prior family contributes yet: every parameter is uniform.
   return 0.0;
 }

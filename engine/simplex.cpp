@@ -46,7 +46,7 @@ class SimplexRun {
   // Why the run ended before its loop finished normally.
   enum class Abort { None, ZeroValue, NonFinite };
 
-  bool ProfileOn() const { return wb_.state.ProfileActive == "on"; }
+  bool ProfileOn() const { return wb_.state.ProfileActive; }
   double& X(int coordinate, int vertex) { return s_.SimplexMatrix(coordinate, vertex); }
   double& F(int vertex) { return s_.VertexValues[vertex]; }
 
@@ -288,7 +288,7 @@ bool SimplexRun::VerifyConvergence() {
     const int pinned = wb_.state.EvaluatedParameter;
     const Vector& values = wb_.alg.Values;
     profileAbscissa_ = pinned >= values.Lo() && pinned <= values.Hi() ? values[pinned] : 0.0;
-    s_.StopFlag = 1;
+    s_.StopFlag = true;
     return true;
   }
   AcceptMinimum();
@@ -300,11 +300,11 @@ void SimplexRun::AcceptMinimum() {
   if (wb_.alg.FileOutputFrequency != 0 && wb_.log.IsOpen())
     wb_.log.Write(SimplexFinalLogBlock(wb_));
   desktop_.Inform("Simplex minimum", "Minimum found using Simplex!");
-  wb_.state.InterruptRequested = 0;
+  wb_.state.InterruptRequested = false;
   desktop_.ClearProgressPanels();
-  s_.StopFlag = 1;
+  s_.StopFlag = true;
   outcome_ = SimplexOutcome::Converged;
-  if (wb_.state.PriorsActive == "on") view_.ShowPriorReview();
+  if (wb_.state.PriorsActive) view_.ShowPriorReview();
 }
 
 // Moves each coordinate of the lowest vertex by a reduced step both ways; a
@@ -352,8 +352,8 @@ void SimplexRun::ShowAxialCall(int call) {
 // Questions
 
 void SimplexRun::RequestStop() {
-  s_.StopFlag = 1;
-  s_.ReportNow = -1;
+  s_.StopFlag = true;
+  s_.ReportNow = true;
   SetPanel(desktop_, 1, kOneMoment);
   for (int panel = 2; panel <= 4; ++panel) SetPanel(desktop_, panel, "");
 }
@@ -371,8 +371,8 @@ void SimplexRun::AskToContinuePastMaximum() {
 
 void SimplexRun::PollInterrupt() {
   desktop_.Yield();
-  if (wb_.state.InterruptRequested != -1) return;
-  wb_.state.InterruptRequested = 0;
+  if (!wb_.state.InterruptRequested) return;
+  wb_.state.InterruptRequested = false;
   view_.SetInterruptEnabled(true);
   SetPanel(desktop_, 1, "");
   if (!ProfileOn()) {
@@ -382,7 +382,7 @@ void SimplexRun::PollInterrupt() {
     if (answer == Answer::Yes) {
       RequestStop();
     } else {
-      s_.ReportNow = 0;
+      s_.ReportNow = false;
     }
     return;
   }
@@ -390,8 +390,8 @@ void SimplexRun::PollInterrupt() {
       desktop_.Ask(kInterruptTitle, "Interrupt received. Do you want to quit the ML procedure?",
                    Buttons::YesNo, Icon::Question);
   if (quit == Answer::Yes) {
-    s_.StopFlag = 1;
-    s_.ReportNow = -1;
+    s_.StopFlag = true;
+    s_.ReportNow = true;
     outcome_ = SimplexOutcome::ProfileQuit;
     return;
   }
@@ -399,11 +399,11 @@ void SimplexRun::PollInterrupt() {
       desktop_.Ask(kInterruptTitle, "Do you want to continue starting with the NEXT point?",
                    Buttons::YesNo, Icon::Question, 2);
   if (next == Answer::Yes) {
-    s_.StopFlag = 1;
-    s_.ReportNow = 0;
+    s_.StopFlag = true;
+    s_.ReportNow = false;
     outcome_ = SimplexOutcome::ProfileNextPoint;
   } else {
-    s_.ReportNow = -1;
+    s_.ReportNow = true;
   }
 }
 
@@ -469,7 +469,7 @@ void SimplexRun::PrepareArrays() {
 }
 
 bool SimplexRun::CanContinueRetained() const {
-  return wb_.state.SimplexRetained == 1 && s_.RetainedFreeCount == p_;
+  return wb_.state.SimplexRetained && s_.RetainedFreeCount == p_;
 }
 
 SimplexResult SimplexRun::RunWithoutFreeParameters() {
@@ -503,10 +503,10 @@ SimplexResult SimplexRun::Run() {
     SetPanel(desktop_, 1, "Building initial simplex...");
     SetPanel(desktop_, 2, "");
     desktop_.Yield();
-    wb_.state.SimplexRetained = 1;
+    wb_.state.SimplexRetained = true;
     s_.RetainedFreeCount = p_;
     if (!BuildInitialSimplex()) return FailNonFinite();
-    s_.ReportNow = 0;
+    s_.ReportNow = false;
   }
   ShowInitialSimplex();
 
@@ -522,18 +522,18 @@ SimplexResult SimplexRun::Run() {
 
     ScheduledOutput();
 
-    s_.StopFlag = 0;
+    s_.StopFlag = false;
     if (wb_.state.FunctionCallCount > alg.MaxFunctionCalls) AskToContinuePastMaximum();
-    if (s_.StopFlag == 0 && !TestConvergence()) {
+    if (!s_.StopFlag && !TestConvergence()) {
       return abort_ == Abort::ZeroValue ? FailZeroValue() : FailNonFinite();
     }
 
     PollInterrupt();
-    if (s_.ReportNow == -1) {
+    if (s_.ReportNow) {
       if (s_.TerminalCountdown > 1 && alg.TerminalOutputFrequency != 0) ShowProgress(true);
-      s_.ReportNow = 0;
+      s_.ReportNow = false;
     }
-  } while (s_.StopFlag != 1);
+  } while (!s_.StopFlag);
 
   const bool quietEnd = outcome_ == SimplexOutcome::ProfileNextPoint;
   if (reportSkipped_ && alg.TerminalOutputFrequency != 0 && !quietEnd) ShowProgress(true);
@@ -602,7 +602,7 @@ SimplexResult SimplexRun::FailNonFinite() {
     text += "Simplex minimization stops; the parameter values are unchanged.";
   }
   desktop_.Inform("Simplex error", text, Icon::Exclamation);
-  wb_.state.SimplexRetained = 0;
+  wb_.state.SimplexRetained = false;
   desktop_.ClearProgressPanels();
   SimplexResult result;
   result.outcome = SimplexOutcome::NonFinite;

@@ -24,8 +24,8 @@ struct SimplexState {
   std::string ActionText;
   long IterationCount = 0;
   int RestartCount = 0;
-  int StopFlag = 0;
-  int ReportNow = 0;  // -1 asks for one progress report at the end of the iteration
+  bool StopFlag = false;
+  bool ReportNow = false;  // one progress report at the end of the iteration
   long TerminalCountdown = 0;
   long FileCountdown = 0;
   std::string ProgressText;  // the text last shown in the lower pane

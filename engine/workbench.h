@@ -38,6 +38,11 @@ struct Workbench {
   std::unique_ptr<Model> model;
   bool initialized = false;  // the model has been initialised (InitializeAlready)
 
+  // Threads that evaluate independent points (covariance grids, Marquardt's
+  // numerical derivatives) side by side: 0 = every hardware thread, 1 = the
+  // serial path alone. Results are the same for any count.
+  int ThreadCount = 0;
+
   // Sizes the engine's per-parameter arrays after MODEL(NF = 0) fixed N.
   void ResizeForModel(int n) {
     matrix.Resize(n);

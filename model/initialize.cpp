@@ -126,10 +126,10 @@ bool IncrementInstarsFit(Desktop& desktop, const CarapexSetup& setup) {
 
 void ResetEngine(Workbench& wb, Desktop& desktop, const CarapexSetup& setup) {
   const int n = wb.alg.ParameterCount;
-  wb.state.PriorsActive = "off";
+  wb.state.PriorsActive = false;
   wb.priors.PriorsFilePath.clear();
-  wb.state.CovarianceCurrent = "off";
-  wb.state.SimplexRetained = 0;
+  wb.state.CovarianceCurrent = false;
+  wb.state.SimplexRetained = false;
   wb.ResizeForModel(n);
   wb.priors.PriorTypes.Resize(1, n, "U");
   wb.priors.FirstTerms.Resize(1, n, kUnusedPriorTerm);
@@ -266,7 +266,8 @@ bool ApplySetupEntry(CarapexSetup& setup, std::string& algorithmPath, const Setu
   } else if (key == "increments") {
     setup.incrementPath = value;
     // Loading an increment file on the form chooses Gaussian errors.
-    if (!setup.optNormal && !setup.optGamma) setup.optNormal = true;
+    if (setup.incrementErrors == IncrementErrors::NotChosen)
+      setup.incrementErrors = IncrementErrors::Gaussian;
   } else if (key == "alg") {
     algorithmPath = value;
   } else if (key == "series") {
@@ -281,16 +282,13 @@ bool ApplySetupEntry(CarapexSetup& setup, std::string& algorithmPath, const Setu
     setup.incrementInstarsText = value;
   } else if (key == "instars") {
     if (!Choose(value, "gaussian", "gamma", first)) return badWord("gaussian or gamma");
-    setup.forceNormal = first;
-    setup.forceGamma = !first;
+    setup.instars = first ? InstarShape::Gaussian : InstarShape::Gamma;
   } else if (key == "truncation") {
     if (!Choose(value, "zero", "missing", first)) return badWord("zero or missing");
-    setup.optZero = first;
-    setup.optMissing = !first;
+    setup.truncation = first ? FrequencyTruncation::ZeroBeyond : FrequencyTruncation::Truncated;
   } else if (key == "increment-errors") {
     if (!Choose(value, "gaussian", "gamma", first)) return badWord("gaussian or gamma");
-    setup.optNormal = first;
-    setup.optGamma = !first;
+    setup.incrementErrors = first ? IncrementErrors::Gaussian : IncrementErrors::Gamma;
   } else {
     error = "unknown set-up key \"" + key + "\"";
     return false;

@@ -200,7 +200,7 @@ void AlgorithmEditor::RunOpeningActions() {
   BuildFreeParameterList(wb.alg, wb.free);
   ctx_.menu.HideMenu();
   if (wb.editor.StepProportion == 0.0) wb.editor.StepProportion = 0.1;
-  wb.state.EditorOpen = "on";
+  wb.state.EditorOpen = true;
   FillCaption();
   FillGrid();
   FillOptions();
@@ -213,11 +213,11 @@ void AlgorithmEditor::RunClosingActions() {
   NormalizeFuseGroups(wb.alg, wb.fuse);
   BuildFreeParameterList(wb.alg, wb.free);
   ctx_.desktop.Inform("Just so you know", "Algorithm data, if changed, have been updated");
-  wb.state.EditorOpen = "off";
+  wb.state.EditorOpen = false;
   if (ctx_.editor == this) ctx_.editor = nullptr;
   // Opened from the menu form, the editor hands control back to it; the
   // ranking window and the covariance calculation take it back themselves.
-  if (mode_ == Mode::Full && wb.state.RankingOpen != "on") ctx_.menu.ShowMenu();
+  if (mode_ == Mode::Full && !wb.state.RankingOpen) ctx_.menu.ShowMenu();
   emit closed();
 }
 
@@ -417,7 +417,7 @@ void OpenAlgorithmEditorAndWait(AppContext& ctx, AlgorithmEditor::Mode mode) {
 void EditAlgorithmCommand(AppContext& ctx) {
   ctx.menu.CloseComputationWindows();
   ctx.menu.SetTwelveEnabled(false);
-  ctx.wb.state.EditorOpen = "on";
+  ctx.wb.state.EditorOpen = true;
   // A new editor starts with no cell marked as changed.
   OpenAlgorithmEditor(ctx, AlgorithmEditor::Mode::Full);
   ctx.menu.SetTwelveEnabled(true);

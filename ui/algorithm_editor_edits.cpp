@@ -34,8 +34,8 @@ double& AlgorithmEditor::NumberAt(int parameter, int column) {
 // Any change to a value, step or fuse code makes a retained simplex and the
 // last covariances stale.
 void AlgorithmEditor::NoteDataChanged() {
-  ctx_.wb.state.SimplexRetained = 0;
-  ctx_.wb.state.CovarianceCurrent = "off";
+  ctx_.wb.state.SimplexRetained = false;
+  ctx_.wb.state.CovarianceCurrent = false;
 }
 
 void AlgorithmEditor::MarkEdited(int parameter, int column) {

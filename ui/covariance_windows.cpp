@@ -143,7 +143,7 @@ void frmCovData::ShowInFront() {
 
 void frmCovData::Stop() {
   if (cmdStop_->text() == kInterruptCaption) {
-    ctx_.wb.covariance.CovarianceInterruptRequested = -1;
+    ctx_.wb.covariance.CovarianceInterruptRequested = true;
     cmdStop_->setEnabled(false);
   } else if (display_) {
     display_->ShowInFront();
@@ -186,7 +186,7 @@ frmCovDisplay::frmCovDisplay(AppContext& ctx, frmCovData* data) : ctx_(ctx), dat
 }
 
 void frmCovDisplay::ShowResults() {
-  lblCovDisplay_->setText(ctx_.wb.covariance.CovarianceDisplayMode == "1"
+  lblCovDisplay_->setText(ctx_.wb.covariance.CovarianceDisplayMode == CovarianceState::DisplayMode::Fresh
                               ? "Calculation completed. Do you wish to:"
                               : "Do you wish to:");
   cmdScreen_->setEnabled(true);
@@ -276,10 +276,10 @@ void WindowCovarianceViews::ShowDisplay() {
 void CovarianceCommand(AppContext& ctx) {
   Workbench& wb = ctx.wb;
   CovarianceWindows windows = FindOrCreateCovarianceWindows(ctx);
-  if (wb.state.CovarianceCurrent == "on" &&
+  if (wb.state.CovarianceCurrent &&
       ctx.desktop.Ask("Covariance", "View the last set of calculated covariance results?",
                       Buttons::YesNo, Icon::Question) == Answer::Yes) {
-    wb.covariance.CovarianceDisplayMode = "0";
+    wb.covariance.CovarianceDisplayMode = CovarianceState::DisplayMode::ViewedAgain;
     windows.display->ShowResults();
     return;
   }
@@ -288,7 +288,7 @@ void CovarianceCommand(AppContext& ctx) {
   bool calculated = CovarianceCalculator(wb, ctx.desktop, ctx.menu, views);
   ctx.menu.EndComputation();
   // Only a finished calculation has results to view again.
-  if (calculated) wb.state.CovarianceCurrent = "on";
+  if (calculated) wb.state.CovarianceCurrent = true;
 }
 
 }  // namespace estimetrix

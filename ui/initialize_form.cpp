@@ -304,12 +304,15 @@ CarapexSetup frmInitialize::Setup() const {
   setup.identifiedText = S(cboIDInstars_->currentText());
   setup.blendedText = S(cboBlendedInstars_->currentText());
   setup.incrementInstarsText = S(cboIncInstars_->currentText());
-  setup.forceNormal = chkForceNormal_->isChecked();
-  setup.forceGamma = chkForceGamma_->isChecked();
-  setup.optMissing = OptMissing_->isChecked();
-  setup.optZero = OptZero_->isChecked();
-  setup.optNormal = OptNormal_->isChecked();
-  setup.optGamma = OptGamma_->isChecked();
+  setup.instars = chkForceNormal_->isChecked() ? InstarShape::Gaussian
+                  : chkForceGamma_->isChecked() ? InstarShape::Gamma
+                                                : InstarShape::Unticked;
+  setup.truncation = OptMissing_->isChecked() ? FrequencyTruncation::Truncated
+                     : OptZero_->isChecked()  ? FrequencyTruncation::ZeroBeyond
+                                              : FrequencyTruncation::NotChosen;
+  setup.incrementErrors = OptGamma_->isChecked()    ? IncrementErrors::Gamma
+                          : OptNormal_->isChecked() ? IncrementErrors::Gaussian
+                                                    : IncrementErrors::NotChosen;
   return setup;
 }
 

@@ -87,10 +87,10 @@ MainWindow::MainWindow(Workbench& wb, Desktop& desktop, QWidget* parent)
   // until the model has been initialised.
   if (!wb_.initialized) {
     wb_.ResizeForModel(1);
-    wb_.state.PriorsActive = "off";
-    wb_.state.CovarianceCurrent = "off";
-    wb_.state.ProfileActive = "off";
-    wb_.state.BayesEvaluationActive = "off";
+    wb_.state.PriorsActive = false;
+    wb_.state.CovarianceCurrent = false;
+    wb_.state.ProfileActive = false;
+    wb_.state.BayesEvaluationActive = false;
     wb_.alg.AlgorithmFilePath.clear();
   }
   for (int panel = 1; panel <= kPanels; ++panel) {
@@ -133,10 +133,10 @@ void MainWindow::BuildMenus() {
   // the second the likelihood profiles (the trailing blank tells them apart).
   bayesInterruptMenu_ = AddMenu(bar, "mnuInterruptBayes", "&Interrupt ");
   connect(AddItem(bayesInterruptMenu_, "mnuInterruptBayesCalc", "I&nterrupt calculations"),
-          &QAction::triggered, this, [this] { wb_.state.BayesInterruptRequested = -1; });
+          &QAction::triggered, this, [this] { wb_.state.BayesInterruptRequested = true; });
   profileInterruptMenu_ = AddMenu(bar, "mnuInterruptProfile", "&Interrupt");
   connect(AddItem(profileInterruptMenu_, "mnuInterruptProfileCalc", "&Interrupt calculations"),
-          &QAction::triggered, this, [this] { wb_.state.ProfileInterruptRequested = -1; });
+          &QAction::triggered, this, [this] { wb_.state.ProfileInterruptRequested = true; });
   SetBayesInterruptMenuVisible(false);
   SetProfileInterruptMenuVisible(false);
 

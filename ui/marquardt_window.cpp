@@ -146,13 +146,13 @@ void frmMarquardt::SetRunning(bool running) {
 }
 
 void frmMarquardt::ReleaseDerivativeDisplay(bool switchOff) {
-  ctx_.wb.marquardt.DerivativeWaitReleased = 1;
-  if (switchOff) ctx_.wb.marquardt.ShowDerivatives = "no";
+  ctx_.wb.marquardt.DerivativeWaitReleased = true;
+  if (switchOff) ctx_.wb.marquardt.ShowDerivatives = false;
   SetDerivativeButtonsVisible(false);
 }
 
 void frmMarquardt::RequestInterrupt() {
-  ctx_.wb.state.MarquardtInterruptRequested = -1;
+  ctx_.wb.state.MarquardtInterruptRequested = true;
   cmdStop_->setEnabled(false);
   ctx_.desktop.SetStatus(StatusBar::Progress, 2, "Interrupt pending...");
   ReleaseDerivativeDisplay(true);
@@ -193,7 +193,7 @@ void MarquardtCommand(AppContext& ctx) {
   };
   ctx.menu.BeginComputation();
   MarquardtSetup(wb, ctx.desktop);
-  if (wb.state.MarquardtDerivatives.empty()) return backToMenu();
+  if (wb.state.MarquardtDerivatives == DerivativeChoice::None) return backToMenu();
   NormalizeFuseGroups(wb.alg, wb.fuse);
   BuildFreeParameterList(wb.alg, wb.free);
   if (wb.free.FreeCount == 0) {
@@ -203,14 +203,14 @@ void MarquardtCommand(AppContext& ctx) {
   }
   SizeMarquardtDerivatives(wb);
   const int terminalOutputFrequency = wb.alg.TerminalOutputFrequency;
-  wb.state.CovarianceCurrent = "off";
+  wb.state.CovarianceCurrent = false;
   if (frmMarquardt* window = MarquardtWindow(ctx)) {
     window->SetRunning(true);
     MarquardtMinimize(wb, ctx.desktop, *window);
     window->SetRunning(false);
   }
   wb.alg.TerminalOutputFrequency = terminalOutputFrequency;
-  wb.state.SimplexRetained = 0;
+  wb.state.SimplexRetained = false;
   backToMenu();
 }
 

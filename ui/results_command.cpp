@@ -14,8 +14,8 @@ namespace {
 // One evaluation with NF = 1 and without the prior term: the summary
 // describes the model's own fit, whatever priors are in force.
 void EvaluateWithoutPrior(Workbench& wb) {
-  std::string priors = wb.state.PriorsActive;
-  wb.state.PriorsActive = "off";
+  const bool priors = wb.state.PriorsActive;
+  wb.state.PriorsActive = false;
   EvaluateObjective(wb, wb.alg.Values, 1);
   wb.state.PriorsActive = priors;
 }

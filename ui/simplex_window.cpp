@@ -111,7 +111,7 @@ QString frmSimplex::LowerText() const {
 }
 
 void frmSimplex::RequestInterrupt() {
-  ctx_.wb.state.InterruptRequested = -1;
+  ctx_.wb.state.InterruptRequested = true;
   interrupt_->setEnabled(false);
   ctx_.desktop.SetStatus(StatusBar::Progress, 1, "Interrupt pending...");
 }
@@ -147,11 +147,11 @@ void SimplexCommand(AppContext& ctx) {
     ctx.desktop.Inform("There is nothing to do!", "All step sizes are zero", Icon::Exclamation);
     return;
   }
-  if (wb.state.SimplexRetained == 0) {
+  if (!wb.state.SimplexRetained) {
     wb.marquardt.Resize(wb.alg.ParameterCount);
     wb.simplex.Resize(wb.alg.ParameterCount);
   }
-  wb.state.CovarianceCurrent = "off";
+  wb.state.CovarianceCurrent = false;
   frmSimplex* window = SimplexWindow(ctx);
   if (window) {
     window->SetRunning(true);

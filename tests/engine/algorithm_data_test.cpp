@@ -68,14 +68,14 @@ TEST(ExpandFusedParameters, APinnedFollowerFeedsTheMembersAfterIt) {
   FuseGroupTable groups;
   NormalizeFuseGroups(alg, groups);
   EstimationState state;
-  state.ProfileActive = "on";
+  state.ProfileActive = true;
   state.EvaluatedParameter = 2;
   Vector v = alg.Values;
   v[2] = 8;
   ExpandFusedParameters(v, alg, groups, state);
   EXPECT_EQ(List(v), (std::vector<double>{5, 8, 8}));
 
-  state.ProfileActive = "off";
+  state.ProfileActive = false;
   ExpandFusedParameters(v, alg, groups, state);
   EXPECT_EQ(List(v), (std::vector<double>{5, 5, 5}));
 }

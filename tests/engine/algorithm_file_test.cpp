@@ -94,7 +94,7 @@ class AlgorithmFileTest : public ::testing::Test {
 
   // The reader's one message; the form is hidden while it shows.
   void ExpectReaderFailure(const std::string& text) {
-    EXPECT_EQ(wb.alg.LoadFailed, 1);
+    EXPECT_TRUE(wb.alg.LoadFailed);
     ASSERT_EQ(desktop.Transcript().size(), 1u);
     const DialogRecord& record = desktop.Transcript()[0];
     EXPECT_EQ(record.title, kReaderTitle);
@@ -112,7 +112,7 @@ class AlgorithmFileTest : public ::testing::Test {
 
 TEST_F(AlgorithmFileTest, AHandWrittenFileReadsAndIsWrittenBackByteForByte) {
   Read("hand_written.alg");
-  EXPECT_EQ(wb.alg.LoadFailed, 0);
+  EXPECT_FALSE(wb.alg.LoadFailed);
   EXPECT_EQ(List(wb.alg.Values), (std::vector<double>{1.5, -2500, 0.12345678}));
   EXPECT_EQ(List(wb.alg.Steps), (std::vector<double>{0.1, 0, -0.05}));
   EXPECT_EQ(List(wb.alg.FuseCodes), (std::vector<std::string>{"AB", "AB", "~~"}));
@@ -125,7 +125,7 @@ TEST_F(AlgorithmFileTest, AHandWrittenFileReadsAndIsWrittenBackByteForByte) {
             FileBytes(DataFile("hand_written.alg")));
 
   Read("trailing_empty_line.alg");
-  EXPECT_EQ(wb.alg.LoadFailed, 0);
+  EXPECT_FALSE(wb.alg.LoadFailed);
   Read("odd_codes_lf.alg");  // LF line ends, codes " a", "1A", "~", file output 25
   EXPECT_EQ(List(wb.alg.FuseCodes), (std::vector<std::string>{"A", "~~", "~~"}));
   EXPECT_EQ(wb.alg.FileOutputFrequency, 0);
@@ -154,7 +154,7 @@ TEST_F(AlgorithmFileTest, WrittenFilesReadBackToTheSameData) {
     Workbench copy;
     copy.alg.ParameterCount = 3;
     ReadAlgorithmFile(copy, desktop, nullptr, lines);
-    ASSERT_EQ(copy.alg.LoadFailed, 0);
+    ASSERT_FALSE(copy.alg.LoadFailed);
     EXPECT_EQ(List(copy.alg.Values), (std::vector<double>{-1.234568E-100, 20, 1E+08}));
     EXPECT_EQ(List(copy.alg.Steps), (std::vector<double>{-3.5E-200, 0, 2.5E+100}));
     EXPECT_EQ(List(copy.alg.FuseCodes), (std::vector<std::string>{"Q", "XY", "~~"}));
@@ -168,7 +168,7 @@ TEST_F(AlgorithmFileTest, WrittenFilesReadBackToTheSameData) {
   empty.alg.ParameterCount = 2;
   ReadAlgorithmFile(empty, desktop, nullptr,
                     CrLfLines(AlgorithmFileText(empty.alg, AlgorithmFileWriter::MainMenu)));
-  EXPECT_EQ(empty.alg.LoadFailed, 0);
+  EXPECT_FALSE(empty.alg.LoadFailed);
   EXPECT_EQ(List(empty.alg.FuseCodes), (std::vector<std::string>{"~~", "~~"}));
   EXPECT_TRUE(desktop.Transcript().empty());
 }
@@ -233,7 +233,7 @@ TEST_F(AlgorithmFileTest, LoadingAFileEnablesTheMenuAndNamesTheFile) {
   const std::string path = DataFile("hand_written.alg");
   desktop.ExpectMessage("Load algorithm data", Answer::Yes);
   desktop.ExpectOpenFile("Open algorithm data file", path);
-  wb.state.SimplexRetained = 1;
+  wb.state.SimplexRetained = true;
   LoadAlgorithmData(wb, desktop, menu);
 
   ASSERT_EQ(desktop.Transcript().size(), 2u);
@@ -248,7 +248,7 @@ TEST_F(AlgorithmFileTest, LoadingAFileEnablesTheMenuAndNamesTheFile) {
 
   EXPECT_EQ(wb.alg.AlgorithmFileName, "hand_written");
   EXPECT_EQ(wb.alg.Values[2], -2500);
-  EXPECT_EQ(wb.state.SimplexRetained, 0);
+  EXPECT_FALSE(wb.state.SimplexRetained);
   EXPECT_EQ(desktop.Status(StatusBar::Files, 1), "Algorithm file: " + path);
   EXPECT_EQ(menu.Enabled().size(), 12u);
   EXPECT_EQ(menu.focused, MenuButton::EditAlg);
@@ -342,13 +342,13 @@ TEST_F(AlgorithmFileTest, ACancelledOrFailedSaveKeepsTheOldFile) {
   desktop.ExpectSaveFile("Save algorithm data in...", std::nullopt);
   EXPECT_FALSE(Save_Alg(wb, desktop, AlgorithmFileWriter::MainMenu));
 
-  // A name so long that no temporary file can be made beside it.
-  const std::string path = TempPath(std::string(250, 'a') + ".alg");
-  std::ofstream(path, std::ios::binary) << "old contents";
+  // A folder where the file should go: the save is refused and nothing changes.
+  const std::string path = TempPath("folder.alg");
+  std::filesystem::create_directory(path);
   desktop.ExpectSaveFile("Save algorithm data in...", path);
   desktop.ExpectMessage("Algorithm data not saved");
   EXPECT_FALSE(Save_Alg(wb, desktop, AlgorithmFileWriter::MainMenu));
-  EXPECT_EQ(FileBytes(path), "old contents");
+  EXPECT_TRUE(std::filesystem::is_directory(path));
   EXPECT_EQ(desktop.Transcript().at(2).icon, Icon::Exclamation);
   EXPECT_NE(desktop.Transcript().at(2).text.find(path), std::string::npos);
   EXPECT_EQ(wb.alg.AlgorithmFilePath, "/old/place.alg");

@@ -56,11 +56,11 @@ class CovarianceReportTest : public ::testing::Test {
     cov.CovarianceIndex.Resize(1, cov.CovarianceCount, 0);
     for (int r = 1; r <= cov.CovarianceCount; ++r) cov.CovarianceIndex[r] = free[r - 1];
     cov.LikelihoodScale = 2.0;
-    wb.state.CovarianceDerivatives = "N";
+    wb.state.CovarianceDerivatives = DerivativeChoice::Numerical;
     for (int k = 1; k <= 3; ++k) {
       cov.GridMeans[k] = 4.0;
       cov.GridSDs[k] = 2.0;
-      cov.GridSummaryValid[k] = 1;
+      cov.GridSummaryValid[k] = true;
     }
   }
 
@@ -78,7 +78,7 @@ class CovarianceReportTest : public ::testing::Test {
   void FailGrid(int k) {
     wb.covariance.GridResults[k].Fill(-1.0);
     wb.covariance.GridMeans[k] = wb.covariance.GridSDs[k] = -1.0;
-    wb.covariance.GridSummaryValid[k] = 0;
+    wb.covariance.GridSummaryValid[k] = false;
   }
 
   std::vector<std::string> Report() { return Lines(BuildCovarianceReport(wb, desktop)); }
@@ -150,7 +150,7 @@ TEST_F(CovarianceReportTest, ReportLayoutLineByLine) {
 
 TEST_F(CovarianceReportTest, OptimisticReportHasItsNoteAndZeroCorrelations) {
   Results(3, {1, 3});
-  wb.covariance.OptimisticSEs = -1;
+  wb.covariance.OptimisticSEs = true;
   for (int k = 1; k <= 3; ++k) Grid(k, 0.5, 0.0);
   std::vector<std::string> report = Report();
   auto at = std::find(report.begin(), report.end(),
@@ -177,7 +177,7 @@ TEST_F(CovarianceReportTest, OptimisticReportHasItsNoteAndZeroCorrelations) {
 
 TEST_F(CovarianceReportTest, AnalyticalReportSummarisesTheBaseObjectiveOnly) {
   Results(1, {1});
-  wb.state.CovarianceDerivatives = "A";
+  wb.state.CovarianceDerivatives = DerivativeChoice::Analytical;
   wb.covariance.BaseObjective = 6.0;
   for (int k = 1; k <= 3; ++k) Grid(k, 1.0);
   std::vector<std::string> report = Report();

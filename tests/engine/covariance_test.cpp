@@ -132,9 +132,9 @@ TEST_F(CovarianceTest, NumericalGridsReproduceTheCovarianceOfAQuadratic) {
   }
   EXPECT_EQ(views.editorOpened, 1);
   EXPECT_EQ(views.displayShown, 1);
-  EXPECT_EQ(cov.CovarianceDisplayMode, "1");
-  EXPECT_EQ(cov.CovarianceActive, "off");
-  EXPECT_EQ(wb.state.CovarianceDerivatives, "N");
+  EXPECT_EQ(cov.CovarianceDisplayMode, CovarianceState::DisplayMode::Fresh);
+  EXPECT_FALSE(cov.CovarianceActive);
+  EXPECT_EQ(wb.state.CovarianceDerivatives, DerivativeChoice::Numerical);
   EXPECT_NE(views.log.find("\nNow calculating -ln[likelihood] on grid #3\n"), std::string::npos);
   EXPECT_NE(views.log.find("Now inverting Hessian matrix #2\n"), std::string::npos);
   EXPECT_NE(views.log.find("Determinant of covariance matrix: 1.3333333E+00\n\n"),
@@ -194,7 +194,7 @@ TEST_F(CovarianceTest, CancellingTheDialogueCalculatesNothingAndKeepsEarlierResu
     EXPECT_TRUE(script.Failures().empty()) << stage;
     EXPECT_TRUE(menu.visible) << "the menu form comes back, stage " << stage;
     EXPECT_EQ(wb.covariance.GridResults[1](0, 1), 0.25);
-    EXPECT_EQ(wb.covariance.CovarianceActive, "off");
+    EXPECT_FALSE(wb.covariance.CovarianceActive);
   }
   EXPECT_EQ(views.displayShown, 0);
   EXPECT_EQ(views.progressShown, 0);
@@ -293,7 +293,7 @@ TEST_F(CovarianceTest, QuittingAGridLeavesItAtMinusOneAndTheOthersGoOn) {
   desktop.SetYieldHook([&] {
     if (!pressed && views.log.find("grid #2") != std::string::npos) {
       pressed = true;
-      wb.covariance.CovarianceInterruptRequested = -1;
+      wb.covariance.CovarianceInterruptRequested = true;
     }
   });
   ScriptNumerical();
@@ -305,7 +305,7 @@ TEST_F(CovarianceTest, QuittingAGridLeavesItAtMinusOneAndTheOthersGoOn) {
   EXPECT_NEAR(wb.covariance.GridResults[1](0, 3), 1.0, 1E-6);
   EXPECT_NEAR(wb.covariance.GridResults[3](0, 3), 1.0, 1E-6);
   EXPECT_EQ(views.interruptEnabled, 1);
-  EXPECT_EQ(wb.covariance.CovarianceInterruptRequested, 0);
+  EXPECT_FALSE(wb.covariance.CovarianceInterruptRequested);
   EXPECT_EQ(desktop.Transcript().back().text,
             "Interrupt received. Do you want to quit calculating this grid?");
 }
@@ -338,7 +338,7 @@ TEST_F(CovarianceTest, OptimisticModeEvaluatesOnlyTheDiagonalAndGivesZeroCovaria
   ScriptNumerical("0.5", Answer::Yes);
   const size_t before = model->vectorsSeen.size();
   ASSERT_TRUE(Run());
-  EXPECT_EQ(wb.covariance.OptimisticSEs, -1);
+  EXPECT_TRUE(wb.covariance.OptimisticSEs);
   EXPECT_EQ(model->vectorsSeen.size() - before, 1u + 3u * 6u);  // base + 2n per grid
   for (int k = 1; k <= 3; ++k) {
     EXPECT_EQ(wb.covariance.GridResults[k](1, 2), 0.0);
@@ -355,7 +355,7 @@ TEST_F(CovarianceTest, AnalyticalPathUsesTheModelsSecondDerivativesThreeTimes) {
   ASSERT_TRUE(Run());
   ExpectNoStrayDialogues();
   EXPECT_EQ(views.editorOpened, 0);
-  EXPECT_EQ(wb.state.CovarianceDerivatives, "A");
+  EXPECT_EQ(wb.state.CovarianceDerivatives, DerivativeChoice::Analytical);
   for (int k = 1; k <= 3; ++k) {
     EXPECT_EQ(wb.covariance.GridFactors[k], 0.0);
     EXPECT_NEAR(wb.covariance.GridResults[k](1, 2), -2.0 / 3.0, 1E-12);

@@ -63,8 +63,8 @@ class MarquardtTest : public ::testing::Test {
       wb.alg.Descriptions[i] = "Parameter " + std::to_string(i);
     }
     wb.ResizeForModel(n);
-    wb.state.MarquardtDerivatives = "N";
-    wb.marquardt.ShowDerivatives = "no";
+    wb.state.MarquardtDerivatives = DerivativeChoice::Numerical;
+    wb.marquardt.ShowDerivatives = false;
     return ref;
   }
 
@@ -273,7 +273,7 @@ TEST_F(MarquardtTest, AnInfiniteTrialIsNeverAccepted) {
 
 TEST_F(MarquardtTest, AnalyticalDerivativesMissingEndTheRunAtTheStart) {
   Use(std::make_unique<QuadraticModel>(2), {0, 0}, {1, 1});
-  wb.state.MarquardtDerivatives = "A";
+  wb.state.MarquardtDerivatives = DerivativeChoice::Analytical;
   desktop.ExpectMessage("Analytical derivatives missing");
 
   const MarquardtResult result = Run();
@@ -292,7 +292,7 @@ TEST_F(MarquardtTest, AnInterruptAnsweredYesStopsAtTheNextAcceptedIteration) {
   desktop.SetYieldHook([&] {
     if (!pressed && wb.state.FunctionCallCount >= 3) {
       pressed = true;
-      wb.state.MarquardtInterruptRequested = -1;
+      wb.state.MarquardtInterruptRequested = true;
     }
   });
   desktop.ExpectMessage("Marquardt interrupt", Answer::Yes);
@@ -302,7 +302,7 @@ TEST_F(MarquardtTest, AnInterruptAnsweredYesStopsAtTheNextAcceptedIteration) {
 
   EXPECT_EQ(result.outcome, MarquardtOutcome::Stopped);
   EXPECT_EQ(wb.marquardt.IterationCount, 1);
-  EXPECT_EQ(wb.state.MarquardtInterruptRequested, 0);
+  EXPECT_FALSE(wb.state.MarquardtInterruptRequested);
   EXPECT_TRUE(desktop.Failures().empty());
   EXPECT_EQ(desktop.Transcript().front().text,
             "Interrupt received. Do you want to quit minimizing?");
@@ -313,27 +313,27 @@ TEST_F(MarquardtTest, SetupQuestionsChooseDerivativesAndDisplay) {
   desktop.ExpectMessage("Marquardt minimization");
   desktop.ExpectMessage("Marquardt minimization", Answer::Yes);
   MarquardtSetup(wb, desktop);
-  EXPECT_EQ(wb.state.MarquardtDerivatives, "N");
-  EXPECT_EQ(wb.marquardt.ShowDerivatives, "yes");
+  EXPECT_EQ(wb.state.MarquardtDerivatives, DerivativeChoice::Numerical);
+  EXPECT_TRUE(wb.marquardt.ShowDerivatives);
   EXPECT_EQ(desktop.Transcript()[1].text,
             "You have chosen NUMERICAL derivatives - it's like choosing Pepsi");
   EXPECT_EQ(desktop.Transcript()[0].buttons, Buttons::YesNoCancel);
 
   desktop.ExpectMessage("Marquardt minimization", Answer::Cancel);
   MarquardtSetup(wb, desktop);
-  EXPECT_EQ(wb.state.MarquardtDerivatives, "");
+  EXPECT_EQ(wb.state.MarquardtDerivatives, DerivativeChoice::None);
   EXPECT_EQ(desktop.Transcript().size(), 4u);
 }
 
 TEST_F(MarquardtTest, DerivativeDisplayWaitsUntilReleased) {
   Use(std::make_unique<QuadraticModel>(2), {0, 0}, {1, 1});
-  wb.marquardt.ShowDerivatives = "yes";
+  wb.marquardt.ShowDerivatives = true;
   wb.alg.MaxFunctionCalls = 2;
   wb.alg.SimplexLimit = 0;
   int waits = 0;
   desktop.SetYieldHook([&] {
-    if (wb.marquardt.DerivativeWaitReleased == 0 && ++waits % 3 == 0)
-      wb.marquardt.DerivativeWaitReleased = 1;  // "&Next iteration"
+    if (!wb.marquardt.DerivativeWaitReleased && ++waits % 3 == 0)
+      wb.marquardt.DerivativeWaitReleased = true;  // "&Next iteration"
   });
   desktop.ExpectMessage("Marquart minimization stopped");
 

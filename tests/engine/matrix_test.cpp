@@ -34,7 +34,7 @@ class MatrixTest : public ::testing::Test {
 TEST_F(MatrixTest, InverseOfDiagonalAndItsDeterminant) {
   Load({{2, 0}, {0, 4}});
   InvertMatrix(wb, desktop, n);
-  EXPECT_EQ(wb.matrix.DecompositionFailed, 0);
+  EXPECT_FALSE(wb.matrix.DecompositionFailed);
   EXPECT_DOUBLE_EQ(H(1, 1), 0.5);
   EXPECT_DOUBLE_EQ(H(2, 2), 0.25);
   EXPECT_DOUBLE_EQ(H(1, 2), 0.0);
@@ -45,7 +45,7 @@ TEST_F(MatrixTest, InverseOfDiagonalAndItsDeterminant) {
 TEST_F(MatrixTest, ZeroPivotIsCuredByOneRowInterchange) {
   Load({{0, 1}, {1, 0}});
   InvertMatrix(wb, desktop, n);
-  EXPECT_EQ(wb.matrix.DecompositionFailed, 0);
+  EXPECT_FALSE(wb.matrix.DecompositionFailed);
   EXPECT_DOUBLE_EQ(wb.matrix.DeterminantValue, -1.0);
   EXPECT_EQ(wb.matrix.PivotIndex[1], 2);
   EXPECT_DOUBLE_EQ(H(1, 1), 0.0);
@@ -56,9 +56,9 @@ TEST_F(MatrixTest, ZeroPivotIsCuredByOneRowInterchange) {
 
 TEST_F(MatrixTest, SingularMatrixDecomposesWithATinyPivot) {
   Load({{1, 2}, {2, 4}});
-  wb.matrix.DecompositionFailed = 0;
+  wb.matrix.DecompositionFailed = false;
   LuDecompose(wb, desktop, n);
-  EXPECT_EQ(wb.matrix.DecompositionFailed, 0);
+  EXPECT_FALSE(wb.matrix.DecompositionFailed);
   EXPECT_DOUBLE_EQ(H(2, 2), 1E-20);
   EXPECT_TRUE(desktop.Transcript().empty());
 }
@@ -69,14 +69,14 @@ TEST_F(MatrixTest, ZeroRowNamesTheFreeParameterAndTheSuspectedCause) {
   wb.free.FreeIndex[2] = 7;
   Load({{1, 2}, {0, 0}});
   desktop.ExpectMessage("Matrix decompositon failure at parameter #7!");
-  wb.matrix.DecompositionFailed = 0;
+  wb.matrix.DecompositionFailed = false;
   LuDecompose(wb, desktop, n);
-  EXPECT_EQ(wb.matrix.DecompositionFailed, 1);
+  EXPECT_TRUE(wb.matrix.DecompositionFailed);
   ASSERT_EQ(desktop.Transcript().size(), 1u);
   EXPECT_EQ(desktop.Transcript()[0].text, "Look for statistically dead model parameters");
   EXPECT_EQ(desktop.Transcript()[0].icon, Icon::Exclamation);
 
-  wb.state.MarquardtDerivatives = "A";
+  wb.state.MarquardtDerivatives = DerivativeChoice::Analytical;
   Load({{0, 0}, {1, 2}});
   desktop.ExpectMessage("Matrix decompositon failure at parameter #3!");
   LuDecompose(wb, desktop, n);
@@ -90,7 +90,7 @@ TEST_F(MatrixTest, InverseOfAGeneralMatrixTimesTheMatrixIsTheIdentity) {
   const std::vector<std::vector<double>> a = {{4, -2, 1}, {3, 6, -4}, {2, 1, 8}};
   Load({a[0], a[1], a[2]});
   InvertMatrix(wb, desktop, n);
-  ASSERT_EQ(wb.matrix.DecompositionFailed, 0);
+  ASSERT_FALSE(wb.matrix.DecompositionFailed);
   for (int i = 1; i <= 3; ++i)
     for (int j = 1; j <= 3; ++j) {
       double sum = 0;
@@ -121,12 +121,12 @@ TEST_F(MatrixTest, CholeskyNamesTheFailingCovarianceRowAndLeavesTheMatrix) {
   covarianceIndex[2] = 9;
   Load({{1, 2}, {2, 1}});
   CholeskyTest(wb, n, covarianceIndex);
-  EXPECT_EQ(wb.matrix.NotPositiveDefinite, 1);
+  EXPECT_TRUE(wb.matrix.NotPositiveDefinite);
   EXPECT_EQ(wb.matrix.FailingParameter, 9);
 
   Load({{4, 2}, {2, 3}});
   CholeskyTest(wb, n, covarianceIndex);
-  EXPECT_EQ(wb.matrix.NotPositiveDefinite, 0);
+  EXPECT_FALSE(wb.matrix.NotPositiveDefinite);
   EXPECT_DOUBLE_EQ(H(1, 1), 4);
   EXPECT_DOUBLE_EQ(H(1, 2), 2);
   EXPECT_DOUBLE_EQ(H(2, 1), 2);

@@ -46,7 +46,7 @@ TEST(EvaluateObjective, WithoutPriorsIsExactlyTheModelsValue) {
   EXPECT_EQ(bench.model->flagsSeen.back(), 5);
 
   // With priors on the term is computed and stored for evaluations only.
-  wb.state.PriorsActive = "on";
+  wb.state.PriorsActive = true;
   wb.state.PriorTerm = 99;
   EvaluateObjective(wb, wb.alg.Values, -2);
   EXPECT_EQ(wb.state.PriorTerm, 99.0);

@@ -312,7 +312,7 @@ TEST_F(SimplexTest, NonFiniteObjectiveStopsWithTheBestFinitePoint) {
   EXPECT_DOUBLE_EQ(wb.alg.Values[1], bestPoint);
   EXPECT_DOUBLE_EQ(result.minimum, best);
   for (int k = 1; k <= 2; ++k) EXPECT_TRUE(std::isfinite(wb.simplex.VertexValues[k]));
-  EXPECT_EQ(wb.state.SimplexRetained, 0);  // the next run starts afresh
+  EXPECT_FALSE(wb.state.SimplexRetained);  // the next run starts afresh
 
   // NaN at the very first call: nothing finite was seen, Values stay.
   desktop.ExpectMessage("Simplex error");
@@ -345,14 +345,14 @@ TEST_F(SimplexTest, InterruptAsksAtTheNextPoll) {
   wb.alg.SimplexLimit = 0;
   int yields = 0;
   desktop.SetYieldHook([&] {
-    if (++yields == 5) wb.state.InterruptRequested = -1;
+    if (++yields == 5) wb.state.InterruptRequested = true;
   });
   desktop.ExpectMessage("Simplex interrupt", Answer::Yes);
   SimplexResult result = Run();
   ExpectScriptDone();
   EXPECT_EQ(LastDialog().text, "Interrupt received. Do you want to quit minimizing?");
   EXPECT_EQ(result.outcome, SimplexOutcome::Stopped);
-  EXPECT_EQ(wb.state.InterruptRequested, 0);
+  EXPECT_FALSE(wb.state.InterruptRequested);
   EXPECT_TRUE(view.interruptEnabled);
   EXPECT_TRUE(desktop.Showed("1:One moment please..."));
 }
@@ -364,7 +364,7 @@ TEST_F(SimplexTest, ProfilePointsEndWithoutMessagesAndOfferTheNextPoint) {
   wb.alg.Steps[2] = 0.0;
   wb.alg.Values[2] = 4.0;
   wb.alg.TerminalOutputFrequency = 1;
-  wb.state.ProfileActive = "on";
+  wb.state.ProfileActive = true;
   wb.state.EvaluatedParameter = 2;
   const SimplexProfilePoint point{3, 9};
   NormalizeFuseGroups(wb.alg, wb.fuse);
@@ -377,9 +377,9 @@ TEST_F(SimplexTest, ProfilePointsEndWithoutMessagesAndOfferTheNextPoint) {
   EXPECT_TRUE(desktop.Showed("1:Calculating profile point 3 of 9, Value of parameter # 2 which "
                              "is being profiled is: 4.00000E+00"));
 
-  wb.state.SimplexRetained = 0;
+  wb.state.SimplexRetained = false;
   wb.alg.SimplexLimit = 0;
-  desktop.SetYieldHook([&] { wb.state.InterruptRequested = -1; });
+  desktop.SetYieldHook([&] { wb.state.InterruptRequested = true; });
   desktop.ExpectMessage("Simplex interrupt", Answer::No);
   desktop.ExpectMessage("Simplex interrupt", Answer::Yes);
   result = RunSimplex(wb, desktop, view, &point);

@@ -34,7 +34,7 @@ inline CarapexSetup IncrementSetup(const std::string& file, int instars) {
   CarapexSetup setup;
   setup.incrementPath = ModelDataFile(file);
   setup.incrementInstarsText = std::to_string(instars);
-  setup.optNormal = true;
+  setup.incrementErrors = IncrementErrors::Gaussian;
   return setup;
 }
 

@@ -40,7 +40,7 @@ TEST(CarapexInitialize, AnalysisTypeCountsAndDescriptions) {
   EXPECT_EQ(h.descriptions[24],
             "Proportion @ instar (Zeta_i) for instar i= 3 in growth increment data [0]");
 
-  CarapexSetup both = FrequencySetup("small_frequencies.dat", 3, 5);
+  CarapexSetup both = FrequencySetup("two_series.dat", 3, 5);
   both.seriesText = "2";
   both.incrementPath = ModelDataFile("small_increments.dat");
   both.incrementInstarsText = "8";

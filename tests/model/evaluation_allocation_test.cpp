@@ -42,10 +42,8 @@ TEST(CarapexEvaluation, AllocatesNothing) {
     setup.blendedText = "5";
     setup.incrementPath = ModelDataFile("small_increments.dat");
     setup.incrementInstarsText = "2";
-    setup.optGamma = gamma;
-    setup.optNormal = !gamma;
-    setup.forceGamma = gamma;
-    setup.forceNormal = !gamma;
+    setup.incrementErrors = gamma ? IncrementErrors::Gamma : IncrementErrors::Gaussian;
+    setup.instars = gamma ? InstarShape::Gamma : InstarShape::Gaussian;
     ASSERT_TRUE(h.Initialize(setup));
     h.values[param::kMu0] = 1.0;
     h.values[param::kBeta0] = 1.5;

@@ -92,7 +92,7 @@ TEST_F(InitializeTest, CombinedAnalysisRefusesMoreIncrementInstarsThanInstars) {
   CarapexSetup setup = Setup(1, 2);
   setup.blendedText = "1";
   setup.incrementPath = Write("growth.dat", "Initial,Increment\r\n  10.0,   2.0\r\n");
-  setup.optNormal = true;
+  setup.incrementErrors = IncrementErrors::Gaussian;
   setup.incrementInstarsText = "4";
   EXPECT_FALSE(InitializeCarapex(wb_, desktop_, setup));
   EXPECT_EQ(Shown().text,
@@ -107,15 +107,15 @@ TEST_F(InitializeTest, CombinedAnalysisRefusesMoreIncrementInstarsThanInstars) {
 }
 
 TEST_F(InitializeTest, SuccessResetsTheEngineForTheNewModel) {
-  wb_.state.PriorsActive = "on";
+  wb_.state.PriorsActive = true;
   wb_.priors.PriorsFilePath = "old.pri";
-  wb_.state.CovarianceCurrent = "on";
-  wb_.state.SimplexRetained = 1;
+  wb_.state.CovarianceCurrent = true;
+  wb_.state.SimplexRetained = true;
   wb_.alg.AlgorithmFilePath = "old.alg";
   CarapexSetup setup = Setup(2, 3);
   setup.blendedText = "5";
   setup.incrementPath = Write("growth.dat", "Initial,Increment\r\n  10.0,   2.0\r\n");
-  setup.optNormal = true;
+  setup.incrementErrors = IncrementErrors::Gaussian;
   setup.incrementInstarsText = "8";
   ASSERT_TRUE(InitializeCarapex(wb_, desktop_, setup));
 
@@ -127,10 +127,10 @@ TEST_F(InitializeTest, SuccessResetsTheEngineForTheNewModel) {
   EXPECT_FALSE(wb_.alg.Descriptions[n].empty());
   EXPECT_EQ(wb_.alg.FuseCodes, StringArray(1, n, "~~"));
   EXPECT_TRUE(wb_.alg.AlgorithmFilePath.empty());
-  EXPECT_EQ(wb_.state.PriorsActive, "off");
+  EXPECT_FALSE(wb_.state.PriorsActive);
   EXPECT_TRUE(wb_.priors.PriorsFilePath.empty());
-  EXPECT_EQ(wb_.state.CovarianceCurrent, "off");
-  EXPECT_EQ(wb_.state.SimplexRetained, 0);
+  EXPECT_FALSE(wb_.state.CovarianceCurrent);
+  EXPECT_FALSE(wb_.state.SimplexRetained);
   EXPECT_EQ(wb_.priors.PriorTypes, StringArray(1, n, "U"));
   EXPECT_EQ(wb_.priors.FirstTerms, Vector(1, n, 1e-100));
   EXPECT_EQ(wb_.priors.SecondTerms, Vector(1, n, 1e-100));
@@ -192,9 +192,9 @@ TEST_F(InitializeTest, SetupFilesReadEveryKeyWithPathsBesideTheFile) {
   EXPECT_EQ(alg, (dir_ / "ex/crab.alg").string());
   EXPECT_EQ(setup->seriesText + setup->firstCellText + setup->identifiedText, "324");
   EXPECT_EQ(setup->blendedText, "10");
-  EXPECT_TRUE(setup->forceGamma && !setup->forceNormal);
-  EXPECT_TRUE(setup->optMissing && !setup->optZero);
-  EXPECT_TRUE(setup->optGamma && !setup->optNormal);
+  EXPECT_EQ(setup->instars, InstarShape::Gamma);
+  EXPECT_EQ(setup->truncation, FrequencyTruncation::Truncated);
+  EXPECT_EQ(setup->incrementErrors, IncrementErrors::Gamma);
   EXPECT_EQ(setup->incrementInstarsText, "14");  // not given: identified + blended
 
   const std::pair<const char*, const char*> mistakes[] = {

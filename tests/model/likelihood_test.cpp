@@ -125,10 +125,8 @@ TEST(FrequencyObjective, MatchesIndependentValues) {
   for (const Case& c : cases) {
     CarapexHarness h;
     CarapexSetup setup = FrequencySetup("small_frequencies.dat", 2);
-    setup.optMissing = c.missing;
-    setup.optZero = !c.missing;
-    setup.forceGamma = c.gamma;
-    setup.forceNormal = !c.gamma;
+    setup.truncation = c.missing ? FrequencyTruncation::Truncated : FrequencyTruncation::ZeroBeyond;
+    setup.instars = c.gamma ? InstarShape::Gamma : InstarShape::Gaussian;
     setup.firstCellText = std::to_string(c.firstCell);
     ASSERT_TRUE(h.Initialize(setup));
     SetTwoInstars(h);
@@ -167,8 +165,7 @@ TEST(FrequencyObjective, TruncationModes) {
   auto predictedSum = [](bool missing) {
     CarapexHarness h;
     CarapexSetup setup = FrequencySetup("five_cells.dat", 2);
-    setup.optMissing = missing;
-    setup.optZero = !missing;
+    setup.truncation = missing ? FrequencyTruncation::Truncated : FrequencyTruncation::ZeroBeyond;
     EXPECT_TRUE(h.Initialize(setup));
     h.values[param::kMu0] = 0.0;
     h.values[param::kBeta0] = 3.0;
@@ -216,8 +213,7 @@ TEST(FrequencyObjective, NanReachesTheObjective) {
   for (const Case& c : cases) {
     CarapexHarness h;
     CarapexSetup setup = FrequencySetup("small_frequencies.dat", 2);
-    setup.optMissing = c.missing;
-    setup.optZero = !c.missing;
+    setup.truncation = c.missing ? FrequencyTruncation::Truncated : FrequencyTruncation::ZeroBeyond;
     ASSERT_TRUE(h.Initialize(setup));
     SetTwoInstars(h);
     h.values[param::kSelectivitySD] = 1.0;
@@ -256,8 +252,7 @@ TEST(IncrementObjective, MatchesIndependentValues) {
   for (const Case& c : cases) {
     CarapexHarness h;
     CarapexSetup setup = IncrementSetup("small_increments.dat", 2);
-    setup.optGamma = c.gammaErrors;
-    setup.optNormal = !c.gammaErrors;
+    setup.incrementErrors = c.gammaErrors ? IncrementErrors::Gamma : IncrementErrors::Gaussian;
     ASSERT_TRUE(h.Initialize(setup));
     SetIncrementModel(h, c.percentSE);
     EXPECT_NEAR(h.Evaluate(), c.expected, 1e-10) << c.gammaErrors << " " << c.percentSE;
@@ -302,8 +297,7 @@ TEST(IncrementObjective, NanReachesTheObjective) {
   for (const Case& c : cases) {
     CarapexHarness h;
     CarapexSetup setup = IncrementSetup("small_increments.dat", c.instars);
-    setup.optGamma = c.gammaErrors;
-    setup.optNormal = !c.gammaErrors;
+    setup.incrementErrors = c.gammaErrors ? IncrementErrors::Gamma : IncrementErrors::Gaussian;
     ASSERT_TRUE(h.Initialize(setup));
     SetIncrementModel(h, 0.0);
     h.values[c.parameter] = c.value;

@@ -71,8 +71,8 @@ NistFit FitNistProblem(const NistProblem& problem, int start, const NistFitSetti
 
   NormalizeFuseGroups(wb.alg, wb.fuse);
   BuildFreeParameterList(wb.alg, wb.free);
-  wb.state.MarquardtDerivatives = "N";
-  wb.marquardt.ShowDerivatives = "no";
+  wb.state.MarquardtDerivatives = DerivativeChoice::Numerical;
+  wb.marquardt.ShowDerivatives = false;
   SizeMarquardtDerivatives(wb);
   RecordingMarquardtView marquardtView;
   fit.marquardtOutcome =

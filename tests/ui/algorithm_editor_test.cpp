@@ -52,8 +52,8 @@ struct Session {
     alg.Steps[1] = 0.15;
     if (n >= 3) alg.Values[3] = 4.0;
     alg.AlgorithmFilePath = "/data/crab.alg";
-    wb.state.SimplexRetained = 1;
-    wb.state.CovarianceCurrent = "on";
+    wb.state.SimplexRetained = true;
+    wb.state.CovarianceCurrent = true;
   }
 
   Editor* Open(Editor::Mode mode = Editor::Mode::Full) { return OpenAlgorithmEditor(ctx, mode); }
@@ -127,7 +127,7 @@ void AlgorithmEditorTest::openingShowsTheDataWithItsFormatsAndColours() {
   Editor* editor = s.Open();
   QVERIFY(editor != nullptr);
   QCOMPARE(s.ctx.editor, editor);
-  QCOMPARE(s.wb.state.EditorOpen, std::string("on"));
+  QVERIFY(s.wb.state.EditorOpen);
   QVERIFY(!s.menu.visible);
   QCOMPARE(s.wb.editor.StepProportion, 0.1);
   QCOMPARE(s.wb.alg.FuseCodes[1], std::string(kUnfused));
@@ -165,8 +165,8 @@ void AlgorithmEditorTest::cellValueEditFreesAFixedParameterInProportion() {
   QVERIFY(editor->IsEdited(2, Editor::kValueColumn) &&
           Shaded(editor.get(), 2, Editor::kValueColumn));
   QVERIFY(editor->IsEdited(2, Editor::kStepColumn));
-  QCOMPARE(s.wb.state.SimplexRetained, 0);
-  QCOMPARE(s.wb.state.CovarianceCurrent, std::string("off"));
+  QVERIFY(!s.wb.state.SimplexRetained);
+  QVERIFY(!s.wb.state.CovarianceCurrent);
 
   // The same value typed again still sets the step, but is not marked as changed.
   s.wb.editor.StepProportion = 0.5;
@@ -195,8 +195,8 @@ void AlgorithmEditorTest::badCellEntriesLeaveTheDataAlone() {
   QCOMPARE(s.wb.alg.FuseCodes[1], std::string(kUnfused));
   QCOMPARE(Cell(editor.get(), 1, Editor::kValueColumn), QString("1.5000E+00"));
   QVERIFY(!editor->IsEdited(1, Editor::kValueColumn));
-  QCOMPARE(s.wb.state.SimplexRetained, 1);
-  QCOMPARE(s.wb.state.CovarianceCurrent, std::string("on"));
+  QVERIFY(s.wb.state.SimplexRetained);
+  QVERIFY(s.wb.state.CovarianceCurrent);
 
   // Escape abandons the edit.
   editor->BeginCellEdit(1, Editor::kValueColumn);
@@ -212,7 +212,7 @@ void AlgorithmEditorTest::fuseCodesInCellsAndInTurn() {
   EditCell(editor.get(), 1, Editor::kFuseColumn, "ab");
   QCOMPARE(s.wb.alg.FuseCodes[1], std::string("AB"));
   QCOMPARE(Ink(editor.get(), 1, Editor::kFuseColumn), QColor(Qt::blue));
-  QCOMPARE(s.wb.state.SimplexRetained, 0);
+  QVERIFY(!s.wb.state.SimplexRetained);
   for (const char* refused : {"1A", "A1", "ABC", "~x"}) {
     EditCell(editor.get(), 1, Editor::kFuseColumn, refused);
     QCOMPARE(s.wb.alg.FuseCodes[1], std::string("AB"));
@@ -478,7 +478,7 @@ void AlgorithmEditorTest::editCommandAndClosingActions() {
   QVERIFY(!s.menu.ButtonEnabled(MenuButton::Initialize));
   QVERIFY(!s.menu.ButtonEnabled(MenuButton::LoadAlg));
   QVERIFY(s.menu.ButtonEnabled(MenuButton::EditAlg) && s.menu.ButtonEnabled(MenuButton::Rank));
-  QCOMPARE(s.wb.state.EditorOpen, std::string("on"));
+  QVERIFY(s.wb.state.EditorOpen);
 
   // Fuse two parameters; the edit still pending in its cell is applied on closing,
   // and the group is normalised then.
@@ -494,7 +494,7 @@ void AlgorithmEditorTest::editCommandAndClosingActions() {
   QCOMPARE(s.wb.alg.Values[3], 1.5);
   QCOMPARE(s.wb.alg.Steps[3], 0.0);
   QCOMPARE(s.wb.free.FreeCount, 1);
-  QCOMPARE(s.wb.state.EditorOpen, std::string("off"));
+  QVERIFY(!s.wb.state.EditorOpen);
   QVERIFY(s.ctx.editor == nullptr);
   QVERIFY(s.menu.visible);
   QTRY_VERIFY(editor.isNull());  // the window goes away
@@ -510,7 +510,7 @@ void AlgorithmEditorTest::openAndWaitReturnsWhenTheEditorCloses() {
     s.ctx.editor->FinishEditing();
   });
   OpenAlgorithmEditorAndWait(s.ctx, Editor::Mode::Restricted);
-  QCOMPARE(s.wb.state.EditorOpen, std::string("off"));
+  QVERIFY(!s.wb.state.EditorOpen);
   QVERIFY(s.ctx.editor == nullptr);
   QVERIFY(!s.menu.visible);  // the waiting caller decides what comes next
   QVERIFY2(s.desktop.Failures().empty(), qPrintable(s.Failures()));

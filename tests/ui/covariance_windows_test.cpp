@@ -79,15 +79,15 @@ class CovarianceWindowsTest : public QObject {
     data.StartLog();
     QCOMPARE(data.stopButton()->text(), QString("&Interrupt these calculations"));
     QTest::mouseClick(data.stopButton(), Qt::LeftButton);
-    QCOMPARE(s.wb.covariance.CovarianceInterruptRequested, -1);
+    QVERIFY(s.wb.covariance.CovarianceInterruptRequested);
     QVERIFY(!data.stopButton()->isEnabled());
 
     // After the report was shown the same button only brings the display forward.
-    s.wb.covariance.CovarianceInterruptRequested = 0;
+    s.wb.covariance.CovarianceInterruptRequested = false;
     data.SetStopCaption("something else");
     data.EnableInterrupt();
     QTest::mouseClick(data.stopButton(), Qt::LeftButton);
-    QCOMPARE(s.wb.covariance.CovarianceInterruptRequested, 0);
+    QVERIFY(!s.wb.covariance.CovarianceInterruptRequested);
     QVERIFY(s.windows.display->isVisible());
   }
 
@@ -107,7 +107,7 @@ class CovarianceWindowsTest : public QObject {
     CovarianceCommand(s.ctx);
     QVERIFY2(s.desktop.Failures().empty(), qPrintable(Failures(s.desktop)));
     QCOMPARE(s.desktop.PendingSteps(), size_t{0});
-    QCOMPARE(s.wb.state.CovarianceCurrent, std::string("on"));
+    QVERIFY(s.wb.state.CovarianceCurrent);
     QVERIFY(!s.menu.visible);
 
     frmCovDisplay& display = *s.windows.display;
@@ -148,13 +148,13 @@ class CovarianceWindowsTest : public QObject {
 
   void commandOffersTheLastResultsWhileTheyAreCurrent() {
     Session s;
-    s.wb.state.CovarianceCurrent = "on";
+    s.wb.state.CovarianceCurrent = true;
     s.desktop.ExpectMessage("Covariance", Answer::Yes);
     CovarianceCommand(s.ctx);
     QVERIFY2(s.desktop.Failures().empty(), qPrintable(Failures(s.desktop)));
     QCOMPARE(s.desktop.Transcript().front().text,
              std::string("View the last set of calculated covariance results?"));
-    QCOMPARE(s.wb.covariance.CovarianceDisplayMode, std::string("0"));
+    QVERIFY(s.wb.covariance.CovarianceDisplayMode == CovarianceState::DisplayMode::ViewedAgain);
     QVERIFY(s.windows.display->isVisible());
     QCOMPARE(s.windows.display->label()->text(), QString("Do you wish to:"));
   }
@@ -184,14 +184,14 @@ class CovarianceWindowsTest : public QObject {
     QTest::mouseClick(windows.display->finishButton(), Qt::LeftButton);
     QVERIFY(!windows.display->parentWidget()->isVisible());
     QVERIFY(s.window.MenuForm().Button(MenuButton::Covariance)->isEnabled());
-    QCOMPARE(s.wb.state.CovarianceCurrent, std::string("on"));
+    QVERIFY(s.wb.state.CovarianceCurrent);
   }
 
   void cancelledCommandLeavesNothingToView() {
     Session s;
     s.desktop.ExpectMessage(kCovarianceTitle, Answer::Cancel);
     CovarianceCommand(s.ctx);
-    QCOMPARE(s.wb.state.CovarianceCurrent, std::string("off"));
+    QVERIFY(!s.wb.state.CovarianceCurrent);
     QVERIFY(s.menu.visible);
     QVERIFY(s.menu.applicationMenuEnabled);
     QVERIFY(!s.windows.display->isVisible());

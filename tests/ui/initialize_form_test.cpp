@@ -113,8 +113,8 @@ class InitializeFormTest : public QObject {
     QCOMPARE(shown.seriesText + shown.firstCellText + shown.identifiedText +
                  shown.incrementInstarsText + shown.blendedText,
              std::string("11000"));
-    QVERIFY(shown.forceNormal && !shown.forceGamma && shown.optZero && !shown.optMissing);
-    QVERIFY(!shown.optNormal && !shown.optGamma);
+    QVERIFY(shown.instars == InstarShape::Gaussian && shown.truncation == FrequencyTruncation::ZeroBeyond);
+    QVERIFY(shown.incrementErrors == IncrementErrors::NotChosen);
     QCOMPARE(Find<QLabel>("LabelLike")->text(), QString("Note: objective function is -2 ln[L]"));
     QVERIFY(Find<QPlainTextEdit>("txtIncs")->toPlainText().startsWith(
         "Increment records:\nThe record input format for initial size, then molt increment is: "

@@ -81,12 +81,12 @@ void MainWindowTest::interruptMenusStayHiddenUntilShownAndSetTheirFlags() {
   s.window.SetBayesInterruptMenuVisible(true);
   QVERIFY(bayes->isVisible() && !profile->isVisible());
   Action(s.window, "mnuInterruptBayesCalc")->trigger();
-  QCOMPARE(s.wb.state.BayesInterruptRequested, -1);
-  QCOMPARE(s.wb.state.ProfileInterruptRequested, 0);
+  QVERIFY(s.wb.state.BayesInterruptRequested);
+  QVERIFY(!s.wb.state.ProfileInterruptRequested);
 
   s.window.SetProfileInterruptMenuVisible(true);
   Action(s.window, "mnuInterruptProfileCalc")->trigger();
-  QCOMPARE(s.wb.state.ProfileInterruptRequested, -1);
+  QVERIFY(s.wb.state.ProfileInterruptRequested);
 }
 
 void MainWindowTest::statusBarsShowTheFilePanelsAndProgress() {

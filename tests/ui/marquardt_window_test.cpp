@@ -48,17 +48,17 @@ class MarquardtWindowTest : public QObject {
     QCOMPARE(window->objectName(), QString("frmMarquardt"));
     window->Show(3);
     window->SetInterruptEnabled(true);
-    wb->marquardt.ShowDerivatives = "yes";
-    wb->marquardt.DerivativeWaitReleased = 0;
+    wb->marquardt.ShowDerivatives = true;
+    wb->marquardt.DerivativeWaitReleased = false;
     window->SetDerivativeButtonsVisible(true);
 
     QTest::mouseClick(window->InterruptButton(), Qt::LeftButton);
 
-    QCOMPARE(wb->state.MarquardtInterruptRequested, -1);
+    QVERIFY(wb->state.MarquardtInterruptRequested);
     QVERIFY(!window->InterruptButton()->isEnabled());
     QCOMPARE(desktop->Status(StatusBar::Progress, 2), std::string("Interrupt pending..."));
-    QCOMPARE(wb->marquardt.DerivativeWaitReleased, 1);
-    QCOMPARE(wb->marquardt.ShowDerivatives, std::string("no"));
+    QVERIFY(wb->marquardt.DerivativeWaitReleased);
+    QVERIFY(!wb->marquardt.ShowDerivatives);
     QVERIFY(window->NextIterationButton()->isHidden());
     QVERIFY(!window->ContinueButton()->isEnabled());
   }
@@ -67,21 +67,21 @@ class MarquardtWindowTest : public QObject {
     frmMarquardt* window = MarquardtWindow(*ctx);
     window->Show(3);
     QVERIFY(window->NextIterationButton()->isHidden());
-    wb->marquardt.ShowDerivatives = "yes";
+    wb->marquardt.ShowDerivatives = true;
 
-    wb->marquardt.DerivativeWaitReleased = 0;
+    wb->marquardt.DerivativeWaitReleased = false;
     window->SetDerivativeButtonsVisible(true);
     QVERIFY(!window->NextIterationButton()->isHidden());
     QTest::mouseClick(window->NextIterationButton(), Qt::LeftButton);
-    QCOMPARE(wb->marquardt.DerivativeWaitReleased, 1);
-    QCOMPARE(wb->marquardt.ShowDerivatives, std::string("yes"));
+    QVERIFY(wb->marquardt.DerivativeWaitReleased);
+    QVERIFY(wb->marquardt.ShowDerivatives);
     QVERIFY(window->NextIterationButton()->isHidden());
 
-    wb->marquardt.DerivativeWaitReleased = 0;
+    wb->marquardt.DerivativeWaitReleased = false;
     window->SetDerivativeButtonsVisible(true);
     QTest::mouseClick(window->ContinueButton(), Qt::LeftButton);
-    QCOMPARE(wb->marquardt.DerivativeWaitReleased, 1);
-    QCOMPARE(wb->marquardt.ShowDerivatives, std::string("no"));
+    QVERIFY(wb->marquardt.DerivativeWaitReleased);
+    QVERIFY(!wb->marquardt.ShowDerivatives);
     QVERIFY(window->ContinueButton()->isHidden());
   }
 
@@ -104,7 +104,7 @@ class MarquardtWindowTest : public QObject {
 
   void commandRunsToTheMinimumAndBringsTheMenuBack() {
     wb->alg.TerminalOutputFrequency = 7;
-    wb->state.SimplexRetained = 1;
+    wb->state.SimplexRetained = true;
     desktop->ExpectMessage("Marquardt minimization", Answer::No);
     desktop->ExpectMessage("Marquardt minimization");
     desktop->ExpectMessage("Marquardt minimization", Answer::No);
@@ -115,9 +115,9 @@ class MarquardtWindowTest : public QObject {
     QVERIFY(desktop->Failures().empty());
     QCOMPARE(desktop->PendingSteps(), size_t{0});
     for (int i = 1; i <= 3; ++i) QVERIFY(std::abs(wb->alg.Values[i] - i) < 1E-3);
-    QCOMPARE(wb->state.SimplexRetained, 0);
+    QVERIFY(!wb->state.SimplexRetained);
     QCOMPARE(wb->alg.TerminalOutputFrequency, 7);
-    QCOMPARE(wb->state.CovarianceCurrent, std::string("off"));
+    QVERIFY(!wb->state.CovarianceCurrent);
     QVERIFY(menu->visible);
     QVERIFY(menu->applicationMenuEnabled);
     QVERIFY(menu->ButtonEnabled(MenuButton::Marquardt));
@@ -162,7 +162,7 @@ class MarquardtWindowTest : public QObject {
       frmMarquardt* window = MarquardtWindow(*ctx);
       // The buttons show while the lines are still being collated; press once
       // the derivatives are on screen.
-      if (wb->marquardt.DerivativeWaitReleased == 0 && !window->NextIterationButton()->isHidden() &&
+      if (!wb->marquardt.DerivativeWaitReleased && !window->NextIterationButton()->isHidden() &&
           window->Text().contains("Numerical 2nd derivative wrt Parameters 003,003)")) {
         ++presses;
         QTest::mouseClick(window->NextIterationButton(), Qt::LeftButton);

@@ -154,7 +154,7 @@ void MenuFormTest::oneFunctionCallShowsItsReportAndClosingBringsTheMenuBack() {
 
 void MenuFormTest::resultsEvaluateOnceWithoutPriorThenAskForTheSummary() {
   Session s(Stage::Loaded);
-  s.wb.state.PriorsActive = "on";
+  s.wb.state.PriorsActive = true;
   std::string progressDuringCall;
   s.desktop.SetYieldHook([&] { progressDuringCall = s.desktop.Status(StatusBar::Progress, 1); });
   Click(s, MenuButton::UserSummary);
@@ -162,7 +162,7 @@ void MenuFormTest::resultsEvaluateOnceWithoutPriorThenAskForTheSummary() {
   QCOMPARE(progressDuringCall,
            std::string("One moment please while one function call is executed..."));
   QCOMPARE(s.desktop.Status(StatusBar::Progress, 1), std::string());
-  QCOMPARE(s.wb.state.PriorsActive, std::string("on"));
+  QVERIFY(s.wb.state.PriorsActive);
   QCOMPARE(s.wb.state.PriorTerm, 0.0);
   QVERIFY(s.window.ApplicationMenuEnabled());
   QCOMPARE(Enabled(s.window.MenuForm()), kNames);

@@ -69,7 +69,7 @@ void SimplexWindowTest::interruptIsAskedAtTheNextPollAndTheMenuComesBack() {
     QCOMPARE(simplex->InterruptButton()->text(), QString("&Interrupt this minimization"));
     simplex->InterruptButton()->click();
     pressed = true;
-    flagSet = wb.state.InterruptRequested == -1;
+    flagSet = wb.state.InterruptRequested;
     buttonDisabled = !simplex->InterruptButton()->isEnabled();
     pending = QString::fromStdString(desktop.Status(StatusBar::Progress, 1));
   });
@@ -84,13 +84,13 @@ void SimplexWindowTest::interruptIsAskedAtTheNextPollAndTheMenuComesBack() {
   QCOMPARE(desktop.PendingSteps(), size_t{0});
   QCOMPARE(QString::fromStdString(desktop.Transcript().back().text),
            QString("Interrupt received. Do you want to quit minimizing?"));
-  QCOMPARE(wb.state.InterruptRequested, 0);
+  QVERIFY(!wb.state.InterruptRequested);
   QVERIFY(MenuBack(window));
   frmSimplex* simplex = FindSimplexWindow(window);
   QVERIFY(simplex);
   QVERIFY(simplex->LowerText().contains("Current minimum found at these 3 adjusted"));
   QVERIFY(!simplex->InterruptButton()->isEnabled());  // no press can linger into the next run
-  QCOMPARE(wb.state.CovarianceCurrent, std::string("off"));
+  QVERIFY(!wb.state.CovarianceCurrent);
 }
 
 void SimplexWindowTest::closingAfterTheRunClearsThePanesAndShowsTheMenu() {

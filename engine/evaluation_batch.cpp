@@ -24,28 +24,37 @@ namespace {
 constexpr auto kPollInterval = std::chrono::milliseconds(20);
 constexpr double kNotEvaluated = std::numeric_limits<double>::quiet_NaN();
 
-// What the workers share. Points are handed out in the serial order; a
-// point whose objective is not finite lowers `limit` to just past itself, so
-// every point before it is still evaluated and none after it is needed.
+// The result of one point, written only by the worker that evaluated it.
+struct Slot {
+  double objective = kNotEvaluated;
+  double model = kNotEvaluated;  // without the prior term
+  double prior = 0.0;
+  bool done = false;
+};
+
+// What the workers share. Points are handed out in the serial order, a few
+// neighbours at a time so that the workers seldom touch the same cache line;
+// a point whose objective is not finite lowers `limit` to just past itself,
+// so every point before it is still evaluated and none after it is needed.
 struct BatchWork {
-  BatchWork(const Workbench& wb_, const std::vector<BatchPoint>& points_)
-      : wb(wb_), points(points_), count(static_cast<int>(points_.size())),
-        objectives(points_.size(), kNotEvaluated), modelObjectives(points_.size(), kNotEvaluated),
-        priorTerms(points_.size(), 0.0), done(points_.size(), 0), limit(count) {}
+  BatchWork(const Workbench& wb_, const std::vector<BatchPoint>& points_, int threads)
+      : wb(wb_),
+        points(points_),
+        count(static_cast<int>(points_.size())),
+        chunk(std::max(1, std::min(16, count / (threads * 16)))),
+        slots(points_.size()),
+        limit(count) {}
 
   const Workbench& wb;
   const std::vector<BatchPoint>& points;
   const int count;
-  // One slot per point, each written by the worker that evaluated it.
-  std::vector<double> objectives;
-  std::vector<double> modelObjectives;  // without the prior term
-  std::vector<double> priorTerms;
-  std::vector<char> done;
+  const int chunk;  // points handed out at a time
+  std::vector<Slot> slots;
 
-  std::atomic<int> next{0};
-  std::atomic<int> limit;
-  std::atomic<int> finished{0};
-  std::atomic<bool> stop{false};
+  alignas(64) std::atomic<int> next{0};
+  alignas(64) std::atomic<int> limit;
+  alignas(64) std::atomic<int> finished{0};
+  alignas(64) std::atomic<bool> stop{false};
 
   std::mutex mutex;
   std::condition_variable workerEnded;
@@ -69,11 +78,11 @@ void EvaluatePoint(BatchWork& work, ModelEvaluator& evaluator, int i, Vector& ve
   double prior = 0.0;
   if (wb.state.PriorsActive && point.NF >= 1) prior = ComputePriorTerm(wb, vector);
   const double objective = model + prior;
-  const size_t slot = static_cast<size_t>(i);
-  work.modelObjectives[slot] = model;
-  work.priorTerms[slot] = prior;
-  work.objectives[slot] = objective;
-  work.done[slot] = 1;
+  Slot& slot = work.slots[static_cast<size_t>(i)];
+  slot.model = model;
+  slot.prior = prior;
+  slot.objective = objective;
+  slot.done = true;
   if (!std::isfinite(objective)) work.LowerLimit(i + 1);
 }
 
@@ -81,11 +90,15 @@ void Worker(BatchWork& work, ModelEvaluator& evaluator) {
   Vector vector;
   FuseScratch scratch;
   try {
-    for (;;) {
-      const int i = work.next.fetch_add(1);
-      if (i >= work.limit.load() || work.stop.load()) break;
-      EvaluatePoint(work, evaluator, i, vector, scratch);
-      work.finished.fetch_add(1);
+    for (bool more = true; more;) {
+      const int first = work.next.fetch_add(work.chunk);
+      for (int i = first; i < first + work.chunk && more; ++i) {
+        more = i < work.limit.load() && !work.stop.load();
+        if (more) {
+          EvaluatePoint(work, evaluator, i, vector, scratch);
+          work.finished.fetch_add(1);
+        }
+      }
     }
   } catch (...) {
     std::lock_guard<std::mutex> lock(work.mutex);
@@ -141,11 +154,12 @@ BatchResult EvaluateSerially(Workbench& wb, const std::vector<BatchPoint>& point
 void SettleSerialState(Workbench& wb, const std::vector<BatchPoint>& points, const BatchWork& work,
                        int evaluated) {
   if (evaluated == 0) return;
-  std::vector<double> objectives(work.modelObjectives.begin(),
-                                 work.modelObjectives.begin() + evaluated);
+  std::vector<double> objectives;
   std::vector<int> flags;
-  flags.reserve(static_cast<size_t>(evaluated));
-  for (int i = 0; i < evaluated; ++i) flags.push_back(points[static_cast<size_t>(i)].NF);
+  for (int i = 0; i < evaluated; ++i) {
+    objectives.push_back(work.slots[static_cast<size_t>(i)].model);
+    flags.push_back(points[static_cast<size_t>(i)].NF);
+  }
   const int snapshot = wb.model->SnapshotIndex(objectives, flags);
   if (snapshot >= 0 && snapshot < evaluated) {
     Vector vector = points[static_cast<size_t>(snapshot)].vector;
@@ -154,7 +168,7 @@ void SettleSerialState(Workbench& wb, const std::vector<BatchPoint>& points, con
   const size_t last = static_cast<size_t>(evaluated - 1);
   Vector vector = points[last].vector;
   ExpandFusedParameters(vector, wb.alg, wb.fuse, wb.state);
-  if (wb.state.PriorsActive && points[last].NF >= 1) wb.state.PriorTerm = work.priorTerms[last];
+  if (wb.state.PriorsActive && points[last].NF >= 1) wb.state.PriorTerm = work.slots[last].prior;
 }
 
 }  // namespace
@@ -186,11 +200,12 @@ BatchResult EvaluateBatch(Workbench& wb, Desktop& desktop, const std::vector<Bat
     ExpandFusedParameters(first, wb.alg, wb.fuse, wb.state);
   }
 
-  BatchWork work(wb, points);
+  BatchWork work(wb, points, threads);
   work.running = threads;
   std::vector<std::thread> workers;
   workers.reserve(static_cast<size_t>(threads));
-  for (int t = 0; t < threads; ++t) workers.emplace_back(Worker, std::ref(work), std::ref(*evaluators[static_cast<size_t>(t)]));
+  for (int t = 0; t < threads; ++t)
+    workers.emplace_back(Worker, std::ref(work), std::ref(*evaluators[static_cast<size_t>(t)]));
   BatchResult result;
   WaitForWorkers(work, desktop, poll, result.stopped);
   for (std::thread& worker : workers) worker.join();
@@ -198,17 +213,18 @@ BatchResult EvaluateBatch(Workbench& wb, Desktop& desktop, const std::vector<Bat
   if (!result.stopped && poll && !poll(work.finished.load())) result.stopped = true;
 
   int evaluated = 0;
-  while (evaluated < work.count && work.done[static_cast<size_t>(evaluated)]) ++evaluated;
+  while (evaluated < work.count && work.slots[static_cast<size_t>(evaluated)].done) ++evaluated;
   for (int i = 0; i < evaluated; ++i) {
-    if (!std::isfinite(work.objectives[static_cast<size_t>(i)])) {
+    if (!std::isfinite(work.slots[static_cast<size_t>(i)].objective)) {
       result.firstNonFinite = i;
       evaluated = i + 1;
       break;
     }
   }
   result.evaluated = evaluated;
-  result.objectives = std::move(work.objectives);
-  std::fill(result.objectives.begin() + evaluated, result.objectives.end(), kNotEvaluated);
+  result.objectives.assign(points.size(), kNotEvaluated);
+  for (int i = 0; i < evaluated; ++i)
+    result.objectives[static_cast<size_t>(i)] = work.slots[static_cast<size_t>(i)].objective;
   SettleSerialState(wb, points, work, evaluated);
   return result;
 }

@@ -5,9 +5,9 @@
 namespace estimetrix {
 
 void SimpleModel::MODEL(double& objective, Vector& parameters, Vector& steps,
-                        StringArray& descriptions, StringArray& /*fuseCodes*/,
-                        int& parameterCount, int NF, int& observationCount, Vector& gradient,
-                        Matrix& secondDerivatives, int& sampleSize) {
+                        StringArray& descriptions, StringArray& /*fuseCodes*/, int& parameterCount,
+                        int NF, int& observationCount, Vector& gradient, Matrix& secondDerivatives,
+                        int& sampleSize) {
   if (NF == 0) {
     StringArray fresh;
     Vector start;

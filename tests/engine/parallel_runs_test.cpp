@@ -20,7 +20,6 @@
 #include "model/carapex_model.h"
 #include "model/initialize.h"
 #include "platform/scripted_desktop.h"
-#include "tests/support/fake_menu_view.h"
 #include "tests/support/recording_marquardt_view.h"
 
 namespace estimetrix {
@@ -73,7 +72,8 @@ void RecordSnapshot(const Workbench& wb, RunRecord& record) {
 
 std::vector<std::string> Dialogues(const ScriptedDesktop& desktop) {
   std::vector<std::string> texts;
-  for (const auto& record : desktop.Transcript()) texts.push_back(record.title + ": " + record.text);
+  for (const auto& record : desktop.Transcript())
+    texts.push_back(record.title + ": " + record.text);
   return texts;
 }
 
@@ -91,9 +91,8 @@ RunRecord Covariance(const std::string& name, int threads, const std::string& fa
   desktop.ExpectMessage(kCovarianceTitle, Answer::Yes);
   desktop.ExpectInput("Enter constant", "0.5");
   desktop.ExpectMessage("Calculate optimistic SEs only?", Answer::No);
-  testing::FakeMenuView menu;
   LogViews views;
-  EXPECT_TRUE(CovarianceCalculator(wb, desktop, menu, views));
+  EXPECT_TRUE(CovarianceCalculator(wb, desktop, views));
   EXPECT_TRUE(desktop.Failures().empty()) << desktop.Failures().front();
   record.log = views.log;
   record.report = BuildCovarianceReport(wb, desktop);

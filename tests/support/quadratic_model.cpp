@@ -25,14 +25,15 @@ class QuadraticEvaluator : public ModelEvaluator {
 }  // namespace
 
 QuadraticModel::QuadraticModel(int n, double offsetValue)
-    : centre(static_cast<size_t>(n), 0.0), weight(static_cast<size_t>(n), 1.0),
+    : centre(static_cast<size_t>(n), 0.0),
+      weight(static_cast<size_t>(n), 1.0),
       offset(offsetValue) {
   for (int i = 0; i < n; ++i) centre[static_cast<size_t>(i)] = i + 1.0;
 }
 
 void QuadraticModel::MODEL(double& objective, Vector& parameters, Vector& steps,
-                           StringArray& descriptions, StringArray& fuseCodes,
-                           int& parameterCount, int NF, int& observationCount, Vector& gradient,
+                           StringArray& descriptions, StringArray& fuseCodes, int& parameterCount,
+                           int NF, int& observationCount, Vector& gradient,
                            Matrix& secondDerivatives, int& sampleSize) {
   flagsSeen.push_back(NF);
   SimpleModel::MODEL(objective, parameters, steps, descriptions, fuseCodes, parameterCount, NF,
@@ -62,7 +63,8 @@ double QuadraticObjective(const std::vector<double>& centre, const std::vector<d
 }
 
 double QuadraticModel::Evaluate(Vector& parameters, int) {
-  vectorsSeen.emplace_back(parameters.begin(), parameters.begin() + static_cast<long>(centre.size()));
+  vectorsSeen.emplace_back(parameters.begin(),
+                           parameters.begin() + static_cast<long>(centre.size()));
   return QuadraticObjective(centre, weight, offset, parameters);
 }
 

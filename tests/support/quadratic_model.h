@@ -29,7 +29,7 @@ class QuadraticModel : public SimpleModel {
   std::vector<double> centre;
   std::vector<double> weight;
   double offset;
-  std::vector<int> flagsSeen;          // every NF, in order
+  std::vector<int> flagsSeen;                    // every NF, in order
   std::vector<std::vector<double>> vectorsSeen;  // every evaluated vector (NF >= 1)
   int observations = 0;  // reported through the observation-count argument when > 0
   bool parallel = false;

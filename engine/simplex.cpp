@@ -57,6 +57,8 @@ class SimplexRun {
   bool Evaluate(const Vector& point, double& value);
   bool EvaluateVertex(int vertex);
   void CopyVertex(int vertex, Vector& point);
+  void KeepIfBest(const Vector& point, double value);
+  void CountKeptVertices();
   void ReplaceHighestVertex(const Vector& point, double value);
 
   bool BuildInitialSimplex();
@@ -119,12 +121,26 @@ bool SimplexRun::Evaluate(const Vector& point, double& value) {
     abort_ = Abort::NonFinite;
     return false;
   }
-  if (!haveBest_ || value < bestValue_) {
-    haveBest_ = true;
-    bestValue_ = value;
-    for (int j = 1; j <= p_; ++j) bestPoint_[j] = point[j];
-  }
+  KeepIfBest(point, value);
   return true;
+}
+
+void SimplexRun::KeepIfBest(const Vector& point, double value) {
+  if (haveBest_ && !(value < bestValue_)) return;
+  haveBest_ = true;
+  bestValue_ = value;
+  for (int j = 1; j <= p_; ++j) bestPoint_[j] = point[j];
+}
+
+// A continued run starts from the kept simplex: its vertices were evaluated
+// by earlier runs and are candidates for the best finite point too, so a
+// non-finite value never leaves the parameters worse than the kept minimum.
+void SimplexRun::CountKeptVertices() {
+  for (int k = 1; k <= p_ + 1; ++k) {
+    if (!std::isfinite(F(k))) continue;
+    CopyVertex(k, point_);
+    KeepIfBest(point_, F(k));
+  }
 }
 
 void SimplexRun::CopyVertex(int vertex, Vector& point) {
@@ -507,6 +523,8 @@ SimplexResult SimplexRun::Run() {
     s_.RetainedFreeCount = p_;
     if (!BuildInitialSimplex()) return FailNonFinite();
     s_.ReportNow = false;
+  } else {
+    CountKeptVertices();
   }
   ShowInitialSimplex();
 
@@ -586,8 +604,10 @@ SimplexResult SimplexRun::FailZeroValue() {
 }
 
 // A NaN or infinite objective must never become a vertex: the run stops,
-// the parameters take the best finite point seen, and the half-updated
-// simplex is dropped so the next run starts afresh from there.
+// the parameters take the best finite point seen (kept vertices included),
+// and the simplex is dropped so the next run starts afresh from there: a
+// reduction or restart cut short leaves vertices whose values are stale, and
+// a kept simplex would step onto the same non-finite point again.
 SimplexResult SimplexRun::FailNonFinite() {
   std::string text =
       "The objective function is not a finite number (NaN or infinity) at "

@@ -324,6 +324,36 @@ TEST_F(SimplexTest, NonFiniteObjectiveStopsWithTheBestFinitePoint) {
   EXPECT_TRUE(std::isfinite(wb.simplex.VertexValues[1]));
 }
 
+// A continued run that meets a non-finite value keeps the kept simplex's
+// lowest vertex when nothing it evaluated itself came lower.
+TEST_F(SimplexTest, ContinuedRunMeetingNonFiniteKeepsTheKeptMinimum) {
+  int callsLeftBeforeNaN = -1;  // -1: the plain quadratic
+  UseFunction(
+      [&](const Vector& x) {
+        if (callsLeftBeforeNaN < 0) return (x[1] - 1.0) * (x[1] - 1.0);
+        return callsLeftBeforeNaN-- > 0 ? 100.0 : std::numeric_limits<double>::quiet_NaN();
+      },
+      {0.0}, {1.0});
+  wb.alg.MaxFunctionCalls = 6;
+  desktop.ExpectMessage("Simplex minimization", Answer::No);
+  Run();
+  ASSERT_TRUE(wb.state.SimplexRetained);
+  const int low = wb.simplex.LowVertex;
+  const double keptPoint = wb.simplex.SimplexMatrix(1, low);
+  const double keptValue = wb.simplex.VertexValues[low];
+
+  // The continued run finds only worse points (100) before a NaN.
+  callsLeftBeforeNaN = 2;
+  desktop.ExpectMessage("Simplex error");
+  SimplexResult result = Run();
+  ExpectScriptDone();
+  EXPECT_EQ(result.outcome, SimplexOutcome::NonFinite);
+  EXPECT_NE(LastDialog().text.find("best finite point found"), std::string::npos);
+  EXPECT_DOUBLE_EQ(wb.alg.Values[1], keptPoint);
+  EXPECT_DOUBLE_EQ(result.minimum, keptValue);
+  EXPECT_FALSE(wb.state.SimplexRetained);
+}
+
 TEST_F(SimplexTest, RelativeTestWithALowestValueOfZero) {
   UseFunction([](const Vector& x) { return std::max(0.0, x[1] - 1.0); }, {3.0}, {-2.5});
   wb.alg.SimplexLimit = -1E-6;

@@ -183,7 +183,10 @@ MarquardtRun::Flow MarquardtRun::Accept() {
   desktop_.Yield();
   if (wb_.alg.FileOutputFrequency > 0) MarquardtProgressLog(wb_, fNew_, fOld_);
   if (ConvergenceTestPassed()) return Verify();
-  if (stopRequest_ == -1 || m_.IterationCount == wb_.alg.MaxFunctionCalls) return Stopped();
+  // A maximum of 0 or less stops the run after its first accepted iteration,
+  // just as the Simplex asks after its first iteration when its count already
+  // exceeds such a maximum; so a run with a tolerance of 0 always ends.
+  if (stopRequest_ == -1 || m_.IterationCount >= wb_.alg.MaxFunctionCalls) return Stopped();
   fOld_ = fNew_;
   Panel(3, kCalculatingDerivatives);
   if (Derivatives(false) == Flow::Exit) return Flow::Exit;

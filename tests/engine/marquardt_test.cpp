@@ -195,6 +195,32 @@ TEST_F(MarquardtTest, StopsRightAfterTheLastAllowedIteration) {
   EXPECT_DOUBLE_EQ(wb.free.FreeValues[2], wb.alg.Values[2]);
 }
 
+// A maximum of 0 or less with a tolerance of 0 would otherwise iterate for
+// ever: the run stops after its first accepted iteration. (The model turns
+// to NaN after many calls, so a run that does not stop ends the test too.)
+TEST_F(MarquardtTest, AMaximumOfZeroOrLessStopsAfterTheFirstIteration) {
+  for (int maximum : {0, -3}) {
+    SCOPED_TRACE(maximum);
+    wb = Workbench();
+    desktop = ScriptedDesktop();
+    int calls = 0;
+    Use(std::make_unique<FunctionModel>([&](const Vector& x, int) {
+          if (++calls > 2000) return std::numeric_limits<double>::quiet_NaN();
+          return (x[1] - 1.0) * (x[1] - 1.0) + (x[2] + 2.0) * (x[2] + 2.0);
+        }),
+        {0, 0}, {1, 1});
+    wb.alg.MaxFunctionCalls = maximum;
+    wb.alg.SimplexLimit = 0;
+    desktop.ExpectMessage("Marquart minimization stopped");
+
+    const MarquardtResult result = Run();
+
+    EXPECT_EQ(result.outcome, MarquardtOutcome::Stopped);
+    EXPECT_EQ(wb.marquardt.IterationCount, 1);
+    EXPECT_TRUE(desktop.Failures().empty()) << desktop.Failures().front();
+  }
+}
+
 TEST_F(MarquardtTest, TheFifthVerificationThatFindsABetterPointEndsInFrustration) {
   // Terraces: a bowl in every unit cell, each cell 10 lower than the one
   // before. The axial step (0.1 x 10) always reaches the next, lower cell.

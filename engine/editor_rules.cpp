@@ -90,9 +90,9 @@ IntegerFieldCheck CheckIntegerField(std::string_view text, long long largest) {
   std::optional<double> number = ParseNumber(text);
   if (!number) return {FieldVerdict::Restore, 0};
   if (*number < 0) return {FieldVerdict::Negative, 0};
-  if (*number != std::floor(*number) || *number > static_cast<double>(largest))
-    return {FieldVerdict::Restore, 0};
-  return {FieldVerdict::Store, static_cast<int>(*number)};
+  const double whole = std::round(*number);
+  if (whole > static_cast<double>(largest)) return {FieldVerdict::TooLarge, 0};
+  return {FieldVerdict::Store, static_cast<int>(whole)};
 }
 
 RealFieldCheck CheckFractionField(std::string_view text) {

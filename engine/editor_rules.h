@@ -59,9 +59,10 @@ std::string LogFileName(std::string_view chosen);
 
 // The minimization option fields, checked when the user leaves them.
 enum class FieldVerdict {
-  Store,     // the entry is kept
+  Store,     // the entry is kept (an integer field keeps it rounded)
   Negative,  // the user is told and the old value comes back
-  Restore,   // not usable (not a number, not whole, too large): old value back silently
+  TooLarge,  // the user is told the field's largest value and the old value comes back
+  Restore,   // not a number: the old value comes back
 };
 
 struct IntegerFieldCheck {
@@ -73,7 +74,9 @@ struct RealFieldCheck {
   double value = 0.0;
 };
 
-// A whole number from 0 to `largest`.
+// A number from 0 up, stored rounded to the nearest whole number (halves away
+// from zero), which must not pass `largest`. The field then shows the stored
+// number, so a fraction typed is visibly rounded.
 IntegerFieldCheck CheckIntegerField(std::string_view text, long long largest);
 // A number of at least 0.
 RealFieldCheck CheckFractionField(std::string_view text);

@@ -25,11 +25,12 @@ QString Q(const std::string& text) {
   return QString::fromStdString(text);
 }
 
-// What each option field is called in its messages and what it tells a user
-// who enters a negative number.
+// What each option field is called in its messages, what it tells a user who
+// enters a negative number, and how it names itself when an entry is too large.
 struct FieldMessages {
   const char* title;
   const char* negative;
+  const char* subject;
 };
 
 FieldMessages MessagesFor(AlgorithmEditor::OptionField field) {
@@ -37,14 +38,15 @@ FieldMessages MessagesFor(AlgorithmEditor::OptionField field) {
   switch (field) {
     case F::MaxFunctionCalls:
       return {"Change the maximum # of function calls",
-              "Maximum number of functions must be positive"};
+              "Maximum number of functions must be positive", "Maximum number of functions"};
     case F::TerminalFrequency:
-      return {"Change the terminal display frequency", "Frequency must be positive"};
-    case F::FileFrequency: return {"Change the file write frequency", "Frequency must be positive"};
+      return {"Change the terminal display frequency", "Frequency must be positive", "Frequency"};
+    case F::FileFrequency:
+      return {"Change the file write frequency", "Frequency must be positive", "Frequency"};
     case F::StepReduction:
-      return {"Change the step size reduction fraction", "Fraction must be positive"};
+      return {"Change the step size reduction fraction", "Fraction must be positive", "Fraction"};
   }
-  return {"", ""};
+  return {"", "", ""};
 }
 
 }  // namespace
@@ -168,13 +170,13 @@ void AlgorithmEditor::ApplyOptionField(OptionField field) {
   AlgorithmData& alg = ctx_.wb.alg;
   const std::string text = FieldEditor(field)->text().toStdString();
   FieldVerdict verdict = FieldVerdict::Restore;
+  const long long largest = field == OptionField::MaxFunctionCalls ? kMaxLongField : kMaxShortField;
   if (field == OptionField::StepReduction) {
     RealFieldCheck check = CheckFractionField(text);
     verdict = check.verdict;
     if (verdict == FieldVerdict::Store) alg.StepReductionFraction = check.value;
   } else {
-    const long long largest =
-        field == OptionField::MaxFunctionCalls ? kMaxLongField : kMaxShortField;
+    // A fraction is stored rounded; the field then shows the number kept.
     IntegerFieldCheck check = CheckIntegerField(text, largest);
     verdict = check.verdict;
     if (verdict == FieldVerdict::Store) {
@@ -184,9 +186,11 @@ void AlgorithmEditor::ApplyOptionField(OptionField field) {
     }
   }
   RestoreOptionField(field);
-  if (verdict == FieldVerdict::Negative) {
-    FieldMessages messages = MessagesFor(field);
-    ctx_.desktop.Inform(messages.title, messages.negative);
+  const FieldMessages messages = MessagesFor(field);
+  if (verdict == FieldVerdict::Negative) ctx_.desktop.Inform(messages.title, messages.negative);
+  if (verdict == FieldVerdict::TooLarge) {
+    ctx_.desktop.Inform(messages.title,
+                        std::string(messages.subject) + " can be at most " + IntText(largest));
   }
   applyingField_ = false;
 }
@@ -226,9 +230,12 @@ void AlgorithmEditor::ChangeTolerance() {
 void AlgorithmEditor::OpenLog() {
   Workbench& wb = ctx_.wb;
   if (mode_ != Mode::Full || wb.log.IsOpen()) return;
+  // The algorithm file keeps the name right-justified in its field; the
+  // proposal drops those blanks (the stored name stays as read).
+  const std::string proposal = Q(wb.alg.OutputFileName).trimmed().toStdString();
   std::optional<std::string> chosen = ctx_.desktop.SaveFileName(
       {"Save minimization progress in...", "All files (*.*)|*.*|Estimetrix log files (*.exl)|*.exl",
-       2, wb.alg.OutputFileName, false});
+       2, proposal, false});
   if (!chosen || IsBlank(*chosen)) return;
   const std::string name = LogFileName(*chosen);
   if (!wb.log.Open(name)) {

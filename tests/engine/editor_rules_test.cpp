@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 
 namespace estimetrix {
 namespace {
@@ -55,7 +56,7 @@ TEST(EditorRules, ToleranceKeepsItsTypeInTheSignAndNeverFallsBelowTheFloor) {
   EXPECT_FALSE(std::signbit(ToleranceFromEntry(-0.0, true)));
 }
 
-TEST(EditorRules, IntegerFieldsTakeWholeNumbersFromZeroToTheirLimit) {
+TEST(EditorRules, IntegerFieldsTakeNumbersFromZeroToTheirLimitRounded) {
   EXPECT_EQ(CheckIntegerField("-5", kMaxLongField).verdict, FieldVerdict::Negative);
   IntegerFieldCheck zero = CheckIntegerField("0", kMaxLongField);
   EXPECT_EQ(zero.verdict, FieldVerdict::Store);
@@ -64,10 +65,18 @@ TEST(EditorRules, IntegerFieldsTakeWholeNumbersFromZeroToTheirLimit) {
   EXPECT_EQ(thousand.verdict, FieldVerdict::Store);
   EXPECT_EQ(thousand.value, 1000);
   EXPECT_EQ(CheckIntegerField("abc", kMaxLongField).verdict, FieldVerdict::Restore);
-  EXPECT_EQ(CheckIntegerField("2.5", kMaxLongField).verdict, FieldVerdict::Restore);
-  EXPECT_EQ(CheckIntegerField("40000", kMaxShortField).verdict, FieldVerdict::Restore);
+  // A fraction is stored rounded, halves away from zero.
+  for (auto [text, stored] : {std::pair{"12.7", 13}, {"12.2", 12}, {"2.5", 3}, {"0.4", 0}}) {
+    IntegerFieldCheck check = CheckIntegerField(text, kMaxShortField);
+    EXPECT_EQ(check.verdict, FieldVerdict::Store) << text;
+    EXPECT_EQ(check.value, stored) << text;
+  }
+  EXPECT_EQ(CheckIntegerField("-0.4", kMaxShortField).verdict, FieldVerdict::Negative);
   EXPECT_EQ(CheckIntegerField("32767", kMaxShortField).value, 32767);
-  EXPECT_EQ(CheckIntegerField("3000000000", kMaxLongField).verdict, FieldVerdict::Restore);
+  EXPECT_EQ(CheckIntegerField("32767.4", kMaxShortField).value, 32767);
+  EXPECT_EQ(CheckIntegerField("32767.5", kMaxShortField).verdict, FieldVerdict::TooLarge);
+  EXPECT_EQ(CheckIntegerField("40000", kMaxShortField).verdict, FieldVerdict::TooLarge);
+  EXPECT_EQ(CheckIntegerField("3000000000", kMaxLongField).verdict, FieldVerdict::TooLarge);
 }
 
 TEST(EditorRules, FractionFieldRefusesNegativesAndNonNumbers) {

@@ -385,12 +385,21 @@ void AlgorithmEditorTest::optionFieldsRestoreBadEntries() {
   EnterField(editor.get(), "txtMaxFunctions", "lots");
   QCOMPARE(s.wb.alg.MaxFunctionCalls, 0);
   QCOMPARE(Child<QLineEdit>(editor.get(), "txtMaxFunctions")->text(), QString("0"));
+  // A fraction is kept rounded, and the field shows what was kept.
+  EnterField(editor.get(), "txtMaxFunctions", "12.7");
+  QCOMPARE(s.wb.alg.MaxFunctionCalls, 13);
+  QCOMPARE(Child<QLineEdit>(editor.get(), "txtMaxFunctions")->text(), QString("13"));
 
   s.desktop.ExpectMessage("Change the terminal display frequency");
   EnterField(editor.get(), "txtTerminalFrequency", "-1");
   QCOMPARE(s.Last().text, std::string("Frequency must be positive"));
+  EnterField(editor.get(), "txtTerminalFrequency", "2.4");
+  QCOMPARE(s.wb.alg.TerminalOutputFrequency, 2);
+  QCOMPARE(Child<QLineEdit>(editor.get(), "txtTerminalFrequency")->text(), QString("2"));
+  s.desktop.ExpectMessage("Change the terminal display frequency");
   EnterField(editor.get(), "txtTerminalFrequency", "99999");  // too large for the setting
-  QCOMPARE(s.wb.alg.TerminalOutputFrequency, 10);
+  QCOMPARE(s.Last().text, std::string("Frequency can be at most 32767"));
+  QCOMPARE(s.wb.alg.TerminalOutputFrequency, 2);
 
   s.desktop.ExpectMessage("Change the step size reduction fraction");
   EnterField(editor.get(), "txtStepReduction", "-0.5");
@@ -398,7 +407,7 @@ void AlgorithmEditorTest::optionFieldsRestoreBadEntries() {
   QCOMPARE(s.wb.alg.StepReductionFraction, 0.1);
   EnterField(editor.get(), "txtStepReduction", "0.25");
   QCOMPARE(s.wb.alg.StepReductionFraction, 0.25);
-  QCOMPARE(s.desktop.Transcript().size(), size_t{3});
+  QCOMPARE(s.desktop.Transcript().size(), size_t{4});
   QVERIFY2(s.desktop.Failures().empty(), qPrintable(s.Failures()));
 }
 
@@ -412,12 +421,16 @@ void AlgorithmEditorTest::logOpensAndCloses() {
   auto* frequency = Child<QLineEdit>(editor.get(), "txtFileFrequency");
   auto* name = Child<QLineEdit>(editor.get(), "txtLogFileName");
 
+  // The name as an algorithm file keeps it, right-justified in 14 columns:
+  // proposed without the blanks, and kept as read when the dialog is cancelled.
+  s.wb.alg.OutputFileName = "  minimize.exl";
   s.desktop.ExpectSaveFile("Save minimization progress in...", std::nullopt);
   open->click();
   QVERIFY(!s.wb.log.IsOpen());
   QCOMPARE(s.Last().text, std::string("All files (*.*)|*.*|Estimetrix log files (*.exl)|*.exl"));
   QCOMPARE(s.Last().filterIndex, 2);
   QCOMPARE(s.Last().defaultText, std::string("minimize.exl"));
+  QCOMPARE(s.wb.alg.OutputFileName, std::string("  minimize.exl"));
 
   s.desktop.ExpectSaveFile("Save minimization progress in...", chosen);
   s.desktop.ExpectMessage("Log file management");

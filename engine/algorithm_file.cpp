@@ -1,6 +1,7 @@
 #include "engine/algorithm_file.h"
 
 #include <cmath>
+#include <string_view>
 
 #include "engine/format.h"
 #include "engine/menu_view.h"
@@ -65,34 +66,59 @@ std::string_view Columns(const std::string& line, size_t first, size_t count) {
   return std::string_view(line).substr(first - 1, count);
 }
 
-// The fuse code in columns 33-34: trimmed and upper-cased; a code that does
-// not start and end with a letter A-Z fuses nothing. Blank is unreadable.
-bool ReadFuseCode(const std::string& line, std::string& code) {
-  std::string_view field = Columns(line, 33, 2);
+std::string_view TrimBlanks(std::string_view field) {
   const size_t first = field.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return false;
-  const size_t last = field.find_last_not_of(" \t");
-  code = std::string(field.substr(first, last - first + 1));
-  for (char& c : code)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  auto letter = [](char c) { return c >= 'A' && c <= 'Z'; };
-  if (!letter(code.front()) || !letter(code.back())) code = kUnfused;
+  if (first == std::string_view::npos) return {};
+  return field.substr(first, field.find_last_not_of(" \t") - first + 1);
+}
+
+// Printable ASCII or well-formed UTF-8 without control characters: a field
+// that can be quoted back to the user as it stands.
+bool IsShowableText(std::string_view text) {
+  for (size_t at = 0; at < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[at]);
+    if (byte < 0x80) {
+      if (byte < 0x20 || byte == 0x7f) return false;
+      ++at;
+      continue;
+    }
+    const size_t length = byte >= 0xf0 && byte < 0xf5   ? 4
+                          : byte >= 0xe0                ? 3
+                          : byte >= 0xc2 && byte < 0xe0 ? 2
+                                                        : 0;
+    if (length == 0 || byte >= 0xf5 || at + length > text.size()) return false;
+    for (size_t k = 1; k < length; ++k)
+      if ((static_cast<unsigned char>(text[at + k]) & 0xc0) != 0x80) return false;
+    at += length;
+  }
   return true;
 }
 
+// Why a field's text is not what its column holds, for the user to mend.
+std::string FieldProblem(std::string_view field, const std::string& wanted) {
+  const std::string_view text = TrimBlanks(field);
+  if (text.empty()) return "the field is blank";
+  if (!IsShowableText(text)) return "the field holds characters that are not text";
+  return "\"" + std::string(text) + "\" is not " + wanted;
+}
+
+struct FieldSpan {
+  size_t first, count;
+};
+constexpr FieldSpan kLeftField{1, kFieldWidth};
+constexpr FieldSpan kStepField{17, kFieldWidth};
+constexpr FieldSpan kFuseField{33, 2};
+
 // Reads the file line by line, filling `alg` as it goes so that a failure
-// keeps what was read before it.
+// keeps what was read before it. A failure leaves in Detail() the line, the
+// columns and the field at fault.
 class AlgorithmReader {
  public:
   AlgorithmReader(AlgorithmData& alg, const std::vector<std::string>& lines)
       : alg_(alg), lines_(lines) {}
 
   ReadFailure ReadCount(long long& n) {
-    const std::string* line = Next();
-    if (!line) return ReadFailure::TooFew;
-    return StrictInteger(Columns(*line, 1, kFieldWidth), kInt16Min, kInt16Max, n)
-               ? ReadFailure::None
-               : ReadFailure::BadlyFormatted;
+    return ReadInteger(kInt16Min, kInt16Max, n, "number of parameters");
   }
 
   ReadFailure ReadParametersAndSettings() {
@@ -107,66 +133,119 @@ class AlgorithmReader {
     return ReadSettings();
   }
 
-  // Lines after the last setting line that hold anything, blanks included.
-  int CountTrailingLines() const {
-    int count = 0;
+  // The 1-based number of the first line after the last setting line that
+  // holds anything, blanks included; 0 when there is none.
+  size_t FirstTrailingLine() const {
     for (size_t at = next_; at < lines_.size(); ++at)
-      if (!lines_[at].empty()) ++count;
-    return count;
+      if (!lines_[at].empty()) return at + 1;
+    return 0;
   }
+  size_t LinesRead() const { return next_; }
+
+  const std::string& Detail() const { return detail_; }
 
  private:
-  const std::string* Next() { return next_ < lines_.size() ? &lines_[next_++] : nullptr; }
+  const std::string* Next(const std::string& what) {
+    if (next_ < lines_.size()) return &lines_[next_++];
+    detail_ = "Line " + IntText(static_cast<long long>(lines_.size()) + 1) + " (" + what +
+              ") is missing: " +
+              (lines_.empty() ? std::string("the file is empty.")
+                              : "the file ends after line " +
+                                    IntText(static_cast<long long>(lines_.size())) + ".");
+    return nullptr;
+  }
+
+  ReadFailure Bad(FieldSpan span, const std::string& what, const std::string& problem) {
+    detail_ = "Line " + IntText(static_cast<long long>(next_)) + ", columns " +
+              IntText(static_cast<long long>(span.first)) + "-" +
+              IntText(static_cast<long long>(span.first + span.count - 1)) + " (" + what +
+              "): " + problem + ".";
+    return ReadFailure::BadlyFormatted;
+  }
+
+  ReadFailure RealField(const std::string& line, FieldSpan span, const std::string& what,
+                        double& out) {
+    const std::string_view field = Columns(line, span.first, span.count);
+    if (StrictReal(field, out)) return ReadFailure::None;
+    return Bad(span, what, FieldProblem(field, "a number"));
+  }
+
+  // The fuse code: trimmed and upper-cased; a code that does not start and
+  // end with a letter A-Z fuses nothing. A blank field is unreadable.
+  ReadFailure FuseField(const std::string& line, const std::string& what, std::string& code) {
+    const std::string_view field = TrimBlanks(Columns(line, kFuseField.first, kFuseField.count));
+    if (field.empty()) {
+      return Bad(kFuseField, what, "the field is blank (an unfused parameter has ~~ there)");
+    }
+    code = std::string(field);
+    for (char& c : code)
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    auto letter = [](char c) { return c >= 'A' && c <= 'Z'; };
+    if (!letter(code.front()) || !letter(code.back())) code = kUnfused;
+    return ReadFailure::None;
+  }
 
   ReadFailure ReadParameter(int i) {
-    const std::string* line = Next();
+    const std::string number = IntText(i);
+    const std::string* line = Next("value, step size and fuse code of parameter " + number);
     if (!line) return ReadFailure::TooFew;
-    if (!StrictReal(Columns(*line, 1, kFieldWidth), alg_.Values[i]) ||
-        !StrictReal(Columns(*line, 17, kFieldWidth), alg_.Steps[i]) ||
-        !ReadFuseCode(*line, alg_.FuseCodes[i])) {
-      return ReadFailure::BadlyFormatted;
-    }
-    return ReadFailure::None;
+    ReadFailure failure = RealField(*line, kLeftField, "value of parameter " + number,
+                                    alg_.Values[i]);
+    if (failure == ReadFailure::None)
+      failure = RealField(*line, kStepField, "step size of parameter " + number, alg_.Steps[i]);
+    if (failure == ReadFailure::None)
+      failure = FuseField(*line, "fuse code of parameter " + number, alg_.FuseCodes[i]);
+    return failure;
   }
 
-  ReadFailure ReadReal(double& out) {
-    const std::string* line = Next();
+  ReadFailure ReadReal(double& out, const std::string& what) {
+    const std::string* line = Next(what);
     if (!line) return ReadFailure::TooFew;
-    return StrictReal(Columns(*line, 1, kFieldWidth), out) ? ReadFailure::None
-                                                           : ReadFailure::BadlyFormatted;
+    return RealField(*line, kLeftField, what, out);
   }
 
-  ReadFailure ReadInteger(long long lo, long long hi, int& out) {
-    const std::string* line = Next();
+  ReadFailure ReadInteger(long long lo, long long hi, long long& out, const std::string& what) {
+    const std::string* line = Next(what);
     if (!line) return ReadFailure::TooFew;
+    const std::string_view field = Columns(*line, kLeftField.first, kLeftField.count);
+    if (StrictInteger(field, lo, hi, out)) return ReadFailure::None;
+    return Bad(kLeftField, what,
+               FieldProblem(field, "a whole number from " + IntText(lo) + " to " + IntText(hi)));
+  }
+
+  ReadFailure ReadInteger(long long lo, long long hi, int& out, const std::string& what) {
     long long value = 0;
-    if (!StrictInteger(Columns(*line, 1, kFieldWidth), lo, hi, value))
-      return ReadFailure::BadlyFormatted;
-    out = static_cast<int>(value);
-    return ReadFailure::None;
+    const ReadFailure failure = ReadInteger(lo, hi, value, what);
+    if (failure == ReadFailure::None) out = static_cast<int>(value);
+    return failure;
   }
 
   ReadFailure ReadSettings() {
-    ReadFailure failure = ReadReal(alg_.SimplexLimit);
+    ReadFailure failure = ReadReal(alg_.SimplexLimit, "simplex limit");
     if (failure == ReadFailure::None)
-      failure = ReadInteger(kInt32Min, kInt32Max, alg_.MaxFunctionCalls);
+      failure = ReadInteger(kInt32Min, kInt32Max, alg_.MaxFunctionCalls,
+                            "maximum number of function calls");
     if (failure == ReadFailure::None)
-      failure = ReadInteger(kInt16Min, kInt16Max, alg_.TerminalOutputFrequency);
+      failure = ReadInteger(kInt16Min, kInt16Max, alg_.TerminalOutputFrequency,
+                            "terminal output frequency");
     if (failure == ReadFailure::None)
-      failure = ReadInteger(kInt16Min, kInt16Max, alg_.FileOutputFrequency);
+      failure =
+          ReadInteger(kInt16Min, kInt16Max, alg_.FileOutputFrequency, "file output frequency");
     if (failure == ReadFailure::None) {
-      const std::string* line = Next();
+      const std::string* line = Next("name of output file");
       if (!line) return ReadFailure::TooFew;
       // Taken exactly, the right-justifying blanks included.
       alg_.OutputFileName = std::string(Columns(*line, 1, kFieldWidth));
     }
-    if (failure == ReadFailure::None) failure = ReadReal(alg_.StepReductionFraction);
+    if (failure == ReadFailure::None)
+      failure = ReadReal(alg_.StepReductionFraction, "step size reduction fraction");
     return failure;
   }
 
   AlgorithmData& alg_;
   const std::vector<std::string>& lines_;
   size_t next_ = 0;
+  std::string detail_;
 };
 
 void ReportReadFailure(Desktop& desktop, MenuView* menu, const std::string& text) {
@@ -178,11 +257,28 @@ void ReportReadFailure(Desktop& desktop, MenuView* menu, const std::string& text
   }
 }
 
-std::string FailureText(ReadFailure failure) {
-  return failure == ReadFailure::TooFew
-             ? "Algorithm file seems to have too few lines of information - better check it!"
-             : "Algorithm file seems to have inappropriate, badly formatted, or missing, "
-               "information - better check it!";
+// The described message, then on a line of its own what to mend.
+std::string FailureText(ReadFailure failure, const std::string& detail) {
+  const std::string text =
+      failure == ReadFailure::TooFew
+          ? "Algorithm file seems to have too few lines of information - better check it!"
+          : "Algorithm file seems to have inappropriate, badly formatted, or missing, "
+            "information - better check it!";
+  return text + "\n\n" + detail;
+}
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// The lines with a UTF-8 byte-order mark at the start of the file dropped, as
+// editors that save UTF-8 may put one there.
+std::vector<std::string> WithoutByteOrderMark(const std::vector<std::string>& lines) {
+  std::vector<std::string> copy = lines;
+  copy.front().erase(0, kByteOrderMark.size());
+  return copy;
+}
+
+bool StartsWithByteOrderMark(const std::vector<std::string>& lines) {
+  return !lines.empty() && std::string_view(lines.front()).substr(0, 3) == kByteOrderMark;
 }
 
 struct FileIdentity {
@@ -191,6 +287,9 @@ struct FileIdentity {
 
 void ReadLines(Workbench& wb, Desktop& desktop, MenuView* menu,
                const std::vector<std::string>& lines, const FileIdentity* previous) {
+  if (StartsWithByteOrderMark(lines)) {
+    return ReadLines(wb, desktop, menu, WithoutByteOrderMark(lines), previous);
+  }
   AlgorithmData& alg = wb.alg;
   // A failure before the parameter lines has taken nothing from the file.
   auto fail = [&](const std::string& text, bool nothingTaken) {
@@ -205,17 +304,22 @@ void ReadLines(Workbench& wb, Desktop& desktop, MenuView* menu,
   AlgorithmReader reader(alg, lines);
   long long n = 0;
   ReadFailure failure = reader.ReadCount(n);
-  if (failure != ReadFailure::None) return fail(FailureText(failure), true);
+  if (failure != ReadFailure::None) return fail(FailureText(failure, reader.Detail()), true);
   if (n != alg.ParameterCount) {
     return fail("Algorithm file  " + alg.AlgorithmFilePath + "  has " + IntText(n) +
                     " parameters, but your model specifies " + IntText(alg.ParameterCount),
                 true);
   }
   failure = reader.ReadParametersAndSettings();
-  if (failure != ReadFailure::None) return fail(FailureText(failure), false);
-  if (reader.CountTrailingLines() > 0) {
-    return fail("Algorithm file seems to have too many lines of information - better check it!",
-                false);
+  if (failure != ReadFailure::None) return fail(FailureText(failure, reader.Detail()), false);
+  if (const size_t extra = reader.FirstTrailingLine(); extra != 0) {
+    return fail(
+        "Algorithm file seems to have too many lines of information - better check it!\n\n"
+        "Line " +
+            IntText(static_cast<long long>(extra)) + " comes after the last setting line (line " +
+            IntText(static_cast<long long>(reader.LinesRead())) +
+            ") and is not empty (a line of blanks counts).",
+        false);
   }
   // No log is open right after a load: file output stays off until the user
   // opens one in the editor.

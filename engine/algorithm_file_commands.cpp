@@ -20,9 +20,10 @@ std::string DefaultAlgorithmName(Desktop& desktop) {
 }
 
 // A file that cannot be opened or read at all: the data stays as it was.
-void ReportUnreadableFile(Desktop& desktop, MenuView* menu) {
+// The system's reason follows on a line of its own.
+void ReportUnreadableFile(Desktop& desktop, MenuView* menu, const std::string& reason) {
   desktop.Inform("Problem Reading Algorithm File!",
-                 "Be suspicious that your algorithm file is not properly formatted",
+                 "Be suspicious that your algorithm file is not properly formatted\n\n" + reason,
                  Icon::Critical);
   if (menu) menu->SetEnabled({MenuButton::Initialize, MenuButton::LoadAlg}, true);
 }
@@ -33,7 +34,7 @@ bool ReadFileAt(Workbench& wb, Desktop& desktop, MenuView* menu, const std::stri
   std::string error;
   std::optional<std::vector<std::string>> lines = ReadTextLines(path, error);
   if (!lines) {
-    ReportUnreadableFile(desktop, menu);
+    ReportUnreadableFile(desktop, menu, error);
     return false;
   }
   ReadAlgorithmFileAt(wb, desktop, menu, *lines, path);

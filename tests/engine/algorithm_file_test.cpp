@@ -87,6 +87,11 @@ class AlgorithmFileTest : public ::testing::Test {
     return (dir / name).string();
   }
 
+  static std::vector<std::string> ReadLinesOf(const std::string& path) {
+    std::string error;
+    return ReadTextLines(path, error).value();
+  }
+
   void Read(const std::string& file) {
     std::string error;
     ReadAlgorithmFile(wb, desktop, &menu, ReadTextLines(DataFile(file), error).value());
@@ -182,16 +187,37 @@ TEST(ShortenedOutputFileName, KeepsWhatFitsInFourteenColumns) {
 TEST_F(AlgorithmFileTest, EachBrokenFileGetsItsMessageAndKeepsWhatWasRead) {
   struct Case {
     const char* file;
-    const char* message;
+    std::string message;
     std::vector<double> values;  // afterwards
   };
+  // Each message ends, after a blank line, with the line and field to mend.
+  const std::string tooMany = std::string(kTooMany) + "\n\n";
+  const std::string tooFew = std::string(kTooFew) + "\n\n";
+  const std::string bad = std::string(kBadlyFormatted) + "\n\n";
   const Case cases[] = {
-      {"trailing_blank_line.alg", kTooMany, {1.5, -2500, 0.12345678}},
-      {"too_few_lines.alg", kTooFew, {1.5, -2500, 0}},
-      {"bad_value.alg", kBadlyFormatted, {1.5, 0, 0}},
-      {"blank_fuse_code.alg", kBadlyFormatted, {1.5, 0, 0}},
-      {"terminal_frequency_70000.alg", kBadlyFormatted, {1.5, -2500, 0.12345678}},
-      {"binary_noise.alg", kBadlyFormatted, {10, 20, 30}},
+      {"trailing_blank_line.alg",
+       tooMany + "Line 11 comes after the last setting line (line 10) and is not empty (a line "
+                 "of blanks counts).",
+       {1.5, -2500, 0.12345678}},
+      {"too_few_lines.alg",
+       tooFew + "Line 4 (value, step size and fuse code of parameter 3) is missing: the file "
+                "ends after line 3.",
+       {1.5, -2500, 0}},
+      {"bad_value.alg",
+       bad + "Line 3, columns 1-14 (value of parameter 2): \"abc\" is not a number.",
+       {1.5, 0, 0}},
+      {"blank_fuse_code.alg",
+       bad + "Line 2, columns 33-34 (fuse code of parameter 1): the field is blank (an unfused "
+             "parameter has ~~ there).",
+       {1.5, 0, 0}},
+      {"terminal_frequency_70000.alg",
+       bad + "Line 7, columns 1-14 (terminal output frequency): \"70000\" is not a whole "
+             "number from -32768 to 32767.",
+       {1.5, -2500, 0.12345678}},
+      {"binary_noise.alg",
+       bad + "Line 1, columns 1-14 (number of parameters): the field holds characters that are "
+             "not text.",
+       {10, 20, 30}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);
@@ -204,7 +230,37 @@ TEST_F(AlgorithmFileTest, EachBrokenFileGetsItsMessageAndKeepsWhatWasRead) {
   Initialize(3);
   wb.alg.ParameterCount = 70000 - 65536;
   Read("count_70000.alg");
-  ExpectReaderFailure(kBadlyFormatted);
+  ExpectReaderFailure(bad +
+                      "Line 1, columns 1-14 (number of parameters): \"70000\" is not a whole "
+                      "number from -32768 to 32767.");
+
+  // A missing setting line and an empty file name the line they lack.
+  Initialize(3);
+  std::vector<std::string> lines = ReadLinesOf(DataFile("hand_written.alg"));
+  lines.resize(7);
+  ReadAlgorithmFile(wb, desktop, &menu, lines);
+  ExpectReaderFailure(tooFew +
+                      "Line 8 (file output frequency) is missing: the file ends after line 7.");
+  Initialize(3);
+  ReadAlgorithmFile(wb, desktop, &menu, {});
+  ExpectReaderFailure(tooFew + "Line 1 (number of parameters) is missing: the file is empty.");
+}
+
+// Editors that save UTF-8 may start the file with a byte-order mark.
+TEST_F(AlgorithmFileTest, AByteOrderMarkAtTheStartIsAccepted) {
+  std::vector<std::string> lines = ReadLinesOf(DataFile("hand_written.alg"));
+  lines.front().insert(0, "\xEF\xBB\xBF");
+  ReadAlgorithmFile(wb, desktop, &menu, lines);
+  EXPECT_FALSE(wb.alg.LoadFailed);
+  EXPECT_TRUE(desktop.Transcript().empty());
+  EXPECT_EQ(List(wb.alg.Values), (std::vector<double>{1.5, -2500, 0.12345678}));
+
+  // Only at the very start: elsewhere the mark is not a number.
+  Initialize(3);
+  lines = ReadLinesOf(DataFile("hand_written.alg"));
+  lines[1].replace(0, 3, "\xEF\xBB\xBF");
+  ReadAlgorithmFile(wb, desktop, &menu, lines);
+  EXPECT_TRUE(wb.alg.LoadFailed);
 }
 
 TEST_F(AlgorithmFileTest, ACountMismatchLeavesTheDataAndTheFileNameUntouched) {
@@ -284,13 +340,25 @@ TEST_F(AlgorithmFileTest, CancellingOrAnUnopenableFileChangesNothing) {
   LoadAlgorithmData(wb, desktop, menu);
   EXPECT_EQ(menu.Enabled(), kLoadAndInitialize);
 
+  // The system's reason follows the described text on a line of its own.
+  const std::string missing = DataFile("no_such_file.alg");
   desktop.ExpectMessage("Load algorithm data", Answer::Yes);
-  desktop.ExpectOpenFile("Open algorithm data file", DataFile("no_such_file.alg"));
+  desktop.ExpectOpenFile("Open algorithm data file", missing);
   desktop.ExpectMessage("Problem Reading Algorithm File!");
   LoadAlgorithmData(wb, desktop, menu);
-  EXPECT_EQ(desktop.Transcript().back().text,
-            "Be suspicious that your algorithm file is not properly formatted");
+  const std::string unreadable =
+      "Be suspicious that your algorithm file is not properly formatted\n\n";
+  EXPECT_EQ(desktop.Transcript().back().text.rfind(unreadable + "Cannot open " + missing + ": ",
+                                                   0),
+            0u)
+      << desktop.Transcript().back().text;
   EXPECT_EQ(desktop.Transcript().back().icon, Icon::Critical);
+  const std::string folder = DataFile("");
+  desktop.ExpectMessage("Load algorithm data", Answer::Yes);
+  desktop.ExpectOpenFile("Open algorithm data file", folder);
+  desktop.ExpectMessage("Problem Reading Algorithm File!");
+  LoadAlgorithmData(wb, desktop, menu);
+  EXPECT_EQ(desktop.Transcript().back().text, unreadable + folder + " is a folder, not a file.");
 
   EXPECT_EQ(wb.alg.AlgorithmFilePath, "/old/place.alg");
   EXPECT_EQ(wb.alg.AlgorithmFileName, "place");

@@ -9,6 +9,7 @@
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "engine/algorithm_data.h"
@@ -86,32 +87,67 @@ void EvaluatePoint(BatchWork& work, ModelEvaluator& evaluator, int i, Vector& ve
   if (!std::isfinite(objective)) work.LowerLimit(i + 1);
 }
 
-void Worker(BatchWork& work, ModelEvaluator& evaluator) {
-  Vector vector;
+// Evaluates handed-out points until none is left; `afterPoint` runs after
+// each of them.
+template <class AfterPoint>
+void EvaluatePoints(BatchWork& work, ModelEvaluator& evaluator, AfterPoint afterPoint) {
+  Vector vector = work.points.front().vector;  // sized once, before the first point
   FuseScratch scratch;
-  try {
-    for (bool more = true; more;) {
-      const int first = work.next.fetch_add(work.chunk);
-      for (int i = first; i < first + work.chunk && more; ++i) {
-        more = i < work.limit.load() && !work.stop.load();
-        if (more) {
-          EvaluatePoint(work, evaluator, i, vector, scratch);
-          work.finished.fetch_add(1);
-        }
+  for (bool more = true; more;) {
+    const int first = work.next.fetch_add(work.chunk);
+    for (int i = first; i < first + work.chunk && more; ++i) {
+      more = i < work.limit.load() && !work.stop.load();
+      if (more) {
+        EvaluatePoint(work, evaluator, i, vector, scratch);
+        work.finished.fetch_add(1);
+        afterPoint();
       }
     }
+  }
+}
+
+void RecordFailure(BatchWork& work) {
+  std::lock_guard<std::mutex> lock(work.mutex);
+  if (!work.error) work.error = std::current_exception();
+  work.stop.store(true);
+}
+
+void Worker(BatchWork& work, ModelEvaluator& evaluator) {
+  try {
+    EvaluatePoints(work, evaluator, [] {});
   } catch (...) {
-    std::lock_guard<std::mutex> lock(work.mutex);
-    if (!work.error) work.error = std::current_exception();
-    work.stop.store(true);
+    RecordFailure(work);
   }
   std::lock_guard<std::mutex> lock(work.mutex);
   --work.running;
   work.workerEnded.notify_all();
 }
 
-// The user-interface thread while the workers run: yield about every 20 ms
-// and ask the poll whether to go on.
+// The calling (user-interface) thread works too: it is running already,
+// whereas a new thread may wait for a core on a busy machine. Between its
+// points it yields and polls about every 20 ms (after each point when one
+// evaluation takes longer, as the serial loop does).
+void CallerEvaluates(BatchWork& work, ModelEvaluator& evaluator, Desktop& desktop,
+                     const BatchPoll& poll, bool& stopped) {
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point lastYield = Clock::now();
+  try {
+    EvaluatePoints(work, evaluator, [&] {
+      if (Clock::now() - lastYield < kPollInterval) return;
+      desktop.Yield();
+      if (!stopped && poll && !poll(work.finished.load())) {
+        stopped = true;
+        work.stop.store(true);
+      }
+      lastYield = Clock::now();
+    });
+  } catch (...) {
+    RecordFailure(work);
+  }
+}
+
+// The user-interface thread while the last workers finish: yield about
+// every 20 ms and ask the poll whether to go on.
 void WaitForWorkers(BatchWork& work, Desktop& desktop, const BatchPoll& poll, bool& stopped) {
   std::unique_lock<std::mutex> lock(work.mutex);
   while (work.running > 0) {
@@ -156,6 +192,8 @@ void SettleSerialState(Workbench& wb, const std::vector<BatchPoint>& points, con
   if (evaluated == 0) return;
   std::vector<double> objectives;
   std::vector<int> flags;
+  objectives.reserve(static_cast<size_t>(evaluated));
+  flags.reserve(static_cast<size_t>(evaluated));
   for (int i = 0; i < evaluated; ++i) {
     objectives.push_back(work.slots[static_cast<size_t>(i)].model);
     flags.push_back(points[static_cast<size_t>(i)].NF);
@@ -201,12 +239,21 @@ BatchResult EvaluateBatch(Workbench& wb, Desktop& desktop, const std::vector<Bat
   }
 
   BatchWork work(wb, points, threads);
-  work.running = threads;
+  work.running = threads - 1;
   std::vector<std::thread> workers;
-  workers.reserve(static_cast<size_t>(threads));
-  for (int t = 0; t < threads; ++t)
-    workers.emplace_back(Worker, std::ref(work), std::ref(*evaluators[static_cast<size_t>(t)]));
+  workers.reserve(static_cast<size_t>(threads - 1));
+  for (size_t t = 1; t < evaluators.size(); ++t) {
+    try {
+      workers.emplace_back(Worker, std::ref(work), std::ref(*evaluators[t]));
+    } catch (const std::system_error&) {
+      // No more threads to be had: the ones running and this one do the work.
+      std::lock_guard<std::mutex> lock(work.mutex);
+      work.running -= static_cast<int>(evaluators.size() - t);
+      break;
+    }
+  }
   BatchResult result;
+  CallerEvaluates(work, *evaluators[0], desktop, poll, result.stopped);
   WaitForWorkers(work, desktop, poll, result.stopped);
   for (std::thread& worker : workers) worker.join();
   if (work.error) std::rethrow_exception(work.error);

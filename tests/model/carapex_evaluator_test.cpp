@@ -1,14 +1,11 @@
 // Carapex evaluators: several evaluate different vectors at once and agree
-// with the model's own serial evaluation, allocate nothing per evaluation,
-// and a batch leaves the best-state snapshot that serial evaluation leaves.
+// with the model's own serial evaluation, and a batch leaves the best-state
+// snapshot that serial evaluation leaves.
 
 #include "model/carapex_evaluator.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
 #include <thread>
 #include <vector>
 
@@ -18,22 +15,6 @@
 #include "engine/workbench.h"
 #include "model/initialize.h"
 #include "model/parameter_layout.h"
-
-namespace {
-std::atomic<long> allocations{0};
-}
-
-void* operator new(std::size_t size) {
-  ++allocations;
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
-}
 
 namespace estimetrix {
 namespace {
@@ -115,22 +96,6 @@ TEST(CarapexEvaluator, TwoEvaluatorsAtOnceAgreeWithTheSerialModel) {
     }
     h.ExpectNoDialogues();
   }
-}
-
-TEST(CarapexEvaluator, AllocatesNothingPerEvaluation) {
-  CarapexHarness h;
-  ASSERT_TRUE(h.Initialize(BothSetup(true)));
-  SetStart(h.values);
-  auto evaluator = h.model.NewEvaluator();
-  ASSERT_TRUE(evaluator);
-  Vector v = h.values;
-  evaluator->Evaluate(v);
-  const long before = allocations.load();
-  for (int k = 0; k < 5; ++k) {
-    v[param::kBeta0] = 1.5 - 0.1 * k;
-    evaluator->Evaluate(v);
-  }
-  EXPECT_EQ(allocations.load() - before, 0);
 }
 
 TEST(CarapexEvaluator, NoEvaluatorBeforeInitialisation) {

@@ -1,0 +1,109 @@
+// Evaluators allocate nothing per evaluation, on their own and inside an
+// engine batch, so several of them never contend for the heap. This program
+// counts every allocation.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+#include "carapex_fixture.h"
+#include "engine/evaluation_batch.h"
+#include "engine/workbench.h"
+#include "model/initialize.h"
+#include "model/parameter_layout.h"
+
+namespace {
+std::atomic<long> allocations{0};
+}
+
+void* operator new(std::size_t size) {
+  ++allocations;
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  std::free(p);
+}
+
+namespace estimetrix {
+namespace {
+
+using testing::ModelDataFile;
+
+CarapexSetup GammaSetup() {
+  CarapexSetup setup;
+  setup.frequencyPath = ModelDataFile("small_frequencies.dat");
+  setup.identifiedText = "2";
+  setup.blendedText = "5";
+  setup.incrementPath = ModelDataFile("small_increments.dat");
+  setup.incrementInstarsText = "2";
+  setup.incrementErrors = IncrementErrors::Gamma;
+  setup.instars = InstarShape::Gamma;
+  return setup;
+}
+
+void SetStart(Vector& values) {
+  values[param::kMu0] = 1.0;
+  values[param::kBeta0] = 1.5;
+  values[param::kSigma1] = 0.6;
+  values[param::kTau0] = 0.5;
+  values[param::kPercentSE] = 3.0;
+  values[param::kSelectivityMean] = 2.0;
+  values[param::kSelectivitySD] = 1.0;
+  values[param::kPsi] = 0.5;
+  values[param::kPhi] = 1.0;
+  values[22] = 0.5;
+  values[23] = -1.0;
+  values[24] = 0.3;
+  values[25] = 0.3;
+}
+
+TEST(EvaluatorAllocation, AnEvaluatorAllocatesNothingPerEvaluation) {
+  testing::CarapexHarness h;
+  ASSERT_TRUE(h.Initialize(GammaSetup()));
+  SetStart(h.values);
+  auto evaluator = h.model.NewEvaluator();
+  ASSERT_TRUE(evaluator);
+  Vector v = h.values;
+  evaluator->Evaluate(v);
+  const long before = allocations.load();
+  for (int k = 0; k < 5; ++k) {
+    v[param::kBeta0] = 1.5 - 0.1 * k;
+    evaluator->Evaluate(v);
+  }
+  EXPECT_EQ(allocations.load() - before, 0);
+}
+
+// A batch allocates per batch (threads, evaluators, results), never per
+// point: twice the points cost no more allocations.
+TEST(EvaluatorAllocation, ABatchAllocatesTheSameForAnyNumberOfPoints) {
+  Workbench wb;
+  ScriptedDesktop desktop;
+  desktop.SetResponder(ScriptedDesktop::DeclineEverything);
+  ASSERT_TRUE(InitializeCarapex(wb, desktop, GammaSetup()));
+  SetStart(wb.alg.Values);
+  wb.ThreadCount = 2;
+  std::vector<BatchPoint> points;
+  for (int k = 0; k < 400; ++k) {
+    points.push_back({wb.alg.Values, k + 2});
+    points.back().vector[param::kBeta0] += 0.001 * (k % 7);
+  }
+  const std::vector<BatchPoint> half(points.begin(), points.begin() + 200);
+  EvaluateBatch(wb, desktop, half, nullptr);  // first-time sizes of the model's own arrays
+
+  long before = allocations.load();
+  EvaluateBatch(wb, desktop, half, nullptr);
+  const long forHalf = allocations.load() - before;
+  before = allocations.load();
+  EvaluateBatch(wb, desktop, points, nullptr);
+  const long forAll = allocations.load() - before;
+  EXPECT_EQ(forAll, forHalf);
+}
+
+}  // namespace
+}  // namespace estimetrix

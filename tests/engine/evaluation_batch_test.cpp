@@ -115,10 +115,12 @@ TEST_F(EvaluationBatchTest, PollKeepsTheDesktopYieldingAndCanStopHandingOutPoint
     return finished < 20;
   });
 
+  // The points handed out finish; the serial order's unbroken run of them counts.
   EXPECT_TRUE(result.stopped);
-  EXPECT_GE(result.evaluated, 20);
+  EXPECT_GE(result.evaluated, 1);
   EXPECT_LT(result.evaluated, 400);
-  for (int p = 0; p < result.evaluated; ++p) EXPECT_TRUE(std::isfinite(result.objectives[p]));
+  for (int p = 0; p < 400; ++p)
+    EXPECT_EQ(std::isfinite(result.objectives[p]), p < result.evaluated) << p;
   ASSERT_FALSE(progress.empty());
   EXPECT_GT(desktop.YieldCount(), 0);
   for (size_t k = 1; k < progress.size(); ++k) EXPECT_GE(progress[k], progress[k - 1]);

@@ -15,6 +15,7 @@
 #include "engine/algorithm_file.h"
 #include "engine/objective.h"
 #include "model/initialize.h"
+#include "tests/support/temporary_folder.h"
 
 namespace estimetrix {
 namespace {
@@ -29,10 +30,7 @@ struct BatchRun {
 class BatchTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           (std::string("estimetrix_batch_") +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
+    dir_ = folder_.Path();
     sizes_ = Write("sizes.dat", SizeFrequencies());
   }
   void TearDown() override { fs::remove_all(dir_); }
@@ -103,6 +101,7 @@ class BatchTest : public ::testing::Test {
     return words;
   }
 
+  testing::TemporaryFolder folder_{"estimetrix_batch"};
   fs::path dir_;
   std::string sizes_;
   std::vector<std::string> trace_;

@@ -13,6 +13,7 @@
 #include "platform/text_file.h"
 #include "tests/support/fake_menu_view.h"
 #include "tests/support/quadratic_model.h"
+#include "tests/support/temporary_folder.h"
 
 namespace estimetrix {
 namespace {
@@ -79,13 +80,7 @@ class AlgorithmFileTest : public ::testing::Test {
     wb.alg.AlgorithmFileName = "place";
   }
 
-  std::string TempPath(const std::string& name) {
-    auto dir =
-        std::filesystem::path(::testing::TempDir()) /
-        ("alg_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    std::filesystem::create_directories(dir);
-    return (dir / name).string();
-  }
+  std::string TempPath(const std::string& name) { return folder.File(name); }
 
   static std::vector<std::string> ReadLinesOf(const std::string& path) {
     std::string error;
@@ -113,6 +108,7 @@ class AlgorithmFileTest : public ::testing::Test {
   Workbench wb;
   ScriptedDesktop desktop;
   FakeMenuView menu;
+  testing::TemporaryFolder folder{"alg"};
 };
 
 TEST_F(AlgorithmFileTest, AHandWrittenFileReadsAndIsWrittenBackByteForByte) {

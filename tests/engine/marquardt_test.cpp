@@ -16,6 +16,7 @@
 #include "platform/scripted_desktop.h"
 #include "tests/support/quadratic_model.h"
 #include "tests/support/recording_marquardt_view.h"
+#include "tests/support/temporary_folder.h"
 
 namespace estimetrix {
 namespace {
@@ -386,13 +387,14 @@ class MarquardtLogTest : public MarquardtTest {
     wb.state.FunctionCallCount = 37;
   }
   std::string Logged(const std::function<void()>& write) {
-    const auto path = std::filesystem::temp_directory_path() / "marquardt_log_test.exl";
-    EXPECT_TRUE(wb.log.Open(path.string()));
+    const std::string path = folder.File("marquardt.exl");
+    EXPECT_TRUE(wb.log.Open(path));
     write();
     wb.log.Close();
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
   }
+  testing::TemporaryFolder folder;
 };
 
 TEST_F(MarquardtLogTest, SixParametersLeaveOnePartialLineAndOneEmptyLine) {

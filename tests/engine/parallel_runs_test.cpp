@@ -21,6 +21,7 @@
 #include "model/initialize.h"
 #include "platform/scripted_desktop.h"
 #include "tests/support/recording_marquardt_view.h"
+#include "tests/support/temporary_folder.h"
 
 namespace estimetrix {
 namespace {
@@ -106,9 +107,9 @@ RunRecord Marquardt(const std::string& name, int threads, int iterations) {
   RunRecord record;
   Workbench wb;
   LoadExample(name, wb, threads);
-  const fs::path logPath =
-      fs::temp_directory_path() / ("parallel_runs_" + std::to_string(threads) + ".exl");
-  EXPECT_TRUE(wb.log.Open(logPath.string()));
+  const testing::TemporaryFolder folder("parallel_runs");
+  const std::string logPath = folder.File("run.exl");
+  EXPECT_TRUE(wb.log.Open(logPath));
   wb.alg.MaxFunctionCalls = iterations;
   wb.alg.FileOutputFrequency = 1;
   wb.state.MarquardtDerivatives = DerivativeChoice::Numerical;
@@ -123,7 +124,6 @@ RunRecord Marquardt(const std::string& name, int threads, int iterations) {
   wb.log.Close();
   std::ifstream in(logPath, std::ios::binary);
   record.file.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  fs::remove(logPath);
   record.report = view.text;
   record.dialogues = Dialogues(desktop);
   record.functionCalls = wb.state.FunctionCallCount;

@@ -18,6 +18,7 @@
 #include "engine/workbench.h"
 #include "platform/scripted_desktop.h"
 #include "tests/support/quadratic_model.h"
+#include "tests/support/temporary_folder.h"
 
 namespace estimetrix {
 namespace {
@@ -493,7 +494,8 @@ TEST_F(SimplexLogTest, EightParametersFillTwoLines) {
 
 // The log written during a run reaches the file with CR LF line ends.
 TEST_F(SimplexTest, RunWritesItsBlocksToTheOpenLog) {
-  const std::string path = ::testing::TempDir() + "simplex_run.exl";
+  const testing::TemporaryFolder folder;
+  const std::string path = folder.File("simplex_run.exl");
   ASSERT_TRUE(wb.log.Open(path));
   UseQuadratic(2);
   wb.alg.FileOutputFrequency = 5;
@@ -507,7 +509,6 @@ TEST_F(SimplexTest, RunWritesItsBlocksToTheOpenLog) {
   EXPECT_NE(text.find("\r\nNote: 6 iterations, "), std::string::npos);
   EXPECT_EQ(text.find("\r\nNote: 2 iterations, "), std::string::npos);
   EXPECT_NE(text.find("\r\n\r\nMinimum of "), std::string::npos);
-  std::remove(path.c_str());
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "carapex_fixture.h"
+#include "tests/support/temporary_folder.h"
 
 namespace estimetrix {
 namespace {
@@ -27,11 +28,12 @@ ModelData Configured(int series, int firstCell = 1) {
   return data;
 }
 
-// Writes a generated file into the test's temporary folder.
+// Writes a generated file into this test program's own temporary folder.
 std::string WriteTemporary(const std::string& name, const std::string& text) {
-  const auto path = std::filesystem::temp_directory_path() / ("estimetrix_model_test_" + name);
+  static const testing::TemporaryFolder folder("estimetrix_model_test");
+  const std::string path = folder.File(name);
   std::ofstream(path, std::ios::binary) << text;
-  return path.string();
+  return path;
 }
 
 std::string EvenCells(int count) {

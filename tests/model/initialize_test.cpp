@@ -14,6 +14,7 @@
 #include "model/carapex_model.h"
 #include "platform/scripted_desktop.h"
 #include "tests/support/quadratic_model.h"
+#include "tests/support/temporary_folder.h"
 
 namespace estimetrix {
 namespace {
@@ -23,10 +24,7 @@ namespace fs = std::filesystem;
 class InitializeTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           (std::string("estimetrix_init_") +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
+    dir_ = folder_.Path();
     desktop_.SetResponder([](const DialogRecord&) { return DialogReply{}; });
   }
   void TearDown() override { fs::remove_all(dir_); }
@@ -60,6 +58,7 @@ class InitializeTest : public ::testing::Test {
 
   const DialogRecord& Shown() const { return desktop_.Transcript().back(); }
 
+  testing::TemporaryFolder folder_{"estimetrix_init"};
   fs::path dir_;
   Workbench wb_;
   ScriptedDesktop desktop_;

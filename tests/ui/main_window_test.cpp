@@ -9,6 +9,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QtTest>
@@ -167,7 +168,8 @@ void MainWindowTest::quitWithUniformPriorsAsksAboutAlgorithmDataOnly() {
 void MainWindowTest::quitWithPriorsAsksAboutBothAndClosesTheLog() {
   Session s(Stage::Loaded);
   s.wb.priors.PriorTypes[2] = "N";
-  auto logPath = std::filesystem::temp_directory_path() / "estimetrix_quit_test.exl";
+  QTemporaryDir dir;
+  const auto logPath = std::filesystem::path(dir.path().toStdString()) / "quit.exl";
   QVERIFY(s.wb.log.Open(logPath.string()));
   s.desktop.ExpectMessage("Exit Estimetrix", Answer::Yes);
   s.desktop.ExpectMessage("What about algorithm data?", Answer::Yes);
@@ -180,7 +182,6 @@ void MainWindowTest::quitWithPriorsAsksAboutBothAndClosesTheLog() {
   QCOMPARE(s.desktop.Transcript()[3].text, std::string("Save Bayesian priors?"));
   QVERIFY(!s.wb.log.IsOpen());
   QVERIFY(!s.window.isVisible());
-  std::filesystem::remove(logPath);
 }
 
 void MainWindowTest::quitAfterFailedSaveAsksAgain() {

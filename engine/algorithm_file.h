@@ -36,9 +36,12 @@ std::string AlgorithmFileNameOf(const std::string& path);
 // Reads the lines of an opened algorithm file into wb.alg, checking them
 // against the model's parameter count, and sets LoadFailed. Each failure is
 // shown as an information message titled "Algorithm file - information input
-// failed" (the menu form hidden meanwhile) and enables Load and Initialize.
+// failed" (the menu form hidden meanwhile) and enables Load and Initialize;
+// after a blank line it names what to mend: the line, columns and field of a
+// badly formatted value, the missing line, or the first extra line.
 // A parameter-count mismatch leaves the data untouched; any other failure
 // keeps what was read before it. `menu` may be null (no menu form to manage).
+// A UTF-8 byte-order mark at the start of the first line is skipped.
 void ReadAlgorithmFile(Workbench& wb, Desktop& desktop, MenuView* menu,
                        const std::vector<std::string>& lines);
 

@@ -189,8 +189,8 @@ class AlgorithmReader {
     const std::string number = IntText(i);
     const std::string* line = Next("value, step size and fuse code of parameter " + number);
     if (!line) return ReadFailure::TooFew;
-    ReadFailure failure = RealField(*line, kLeftField, "value of parameter " + number,
-                                    alg_.Values[i]);
+    ReadFailure failure =
+        RealField(*line, kLeftField, "value of parameter " + number, alg_.Values[i]);
     if (failure == ReadFailure::None)
       failure = RealField(*line, kStepField, "step size of parameter " + number, alg_.Steps[i]);
     if (failure == ReadFailure::None)

@@ -7,7 +7,9 @@
 namespace estimetrix {
 namespace {
 
-bool Moves(double value, double step) { return value + step != value && value - step != value; }
+bool Moves(double value, double step) {
+  return value + step != value && value - step != value;
+}
 
 std::string Description(const AlgorithmData& alg, int index) {
   const StringArray& descriptions = alg.Descriptions;

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "app/batch_views.h"
+#include "engine/commands.h"
 #include "engine/workbench.h"
 #include "platform/scripted_desktop.h"
 
@@ -21,6 +23,15 @@ struct BatchSession {
   std::map<std::string, std::string> options;  // "--max-calls" -> "500"; flags -> ""
   std::ostream& out;
   std::ostream& err;
+  MenuState& menu;  // the menu form's buttons, kept as the workbench keeps them
+  BatchViews& views;
+
+  // Runs the menu command behind `button` as the workbench runs it. A command
+  // whose button the menu has disabled (no usable algorithm data, say) is
+  // refused with a message naming `name`.
+  // `answers` queues the answers to the command's questions once it may run.
+  CommandOutcome Run(MenuButton button, const std::string& name,
+                     const std::function<void()>& answers = {});
 
   bool Has(const std::string& option) const { return options.count(option) != 0; }
   std::string Option(const std::string& option, const std::string& fallback = {}) const {

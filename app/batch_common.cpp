@@ -131,13 +131,24 @@ int BatchFail(BatchSession& session, const std::string& text) {
   return kBatchFailed;
 }
 
-bool PrepareFreeParameters(BatchSession& session) {
-  Workbench& wb = session.wb;
-  NormalizeFuseGroups(wb.alg, wb.fuse);
-  BuildFreeParameterList(wb.alg, wb.free);
-  if (wb.free.FreeCount > 0) return true;
-  session.desktop.Inform("There is nothing to do!", "All step sizes are zero", Icon::Exclamation);
-  return false;
+CommandOutcome BatchSession::Run(MenuButton button, const std::string& name,
+                                 const std::function<void()>& answers) {
+  if (!menu.ButtonEnabled(button)) {
+    BatchFail(*this, name + ": not available now: the algorithm data are missing or were only "
+                            "partly read (load a whole algorithm file first)");
+    return CommandOutcome::Refused;
+  }
+  if (answers) answers();
+  CommandContext context{wb, desktop, menu, views};
+  const CommandOutcome outcome = RunMenuCommand(button, context);
+  // The runner's result windows close as soon as their text is printed, and
+  // the menu form comes back as it does when a window closes.
+  menu.ShowMenu();
+  return outcome;
+}
+
+int BatchStatus(CommandOutcome outcome) {
+  return outcome == CommandOutcome::Done ? kBatchSucceeded : kBatchFailed;
 }
 
 std::string ObjectiveLine(double objective) {
@@ -189,7 +200,10 @@ int RunBatch(const std::vector<BatchArea>& areas, const std::vector<std::string>
 
   Workbench wb;
   ScriptedDesktop desktop;
-  BatchSession session{wb, desktop, line->options, out, err};
+  desktop.UseSystemClock();
+  MenuState menu(wb);
+  BatchViews views(err);
+  BatchSession session{wb, desktop, line->options, out, err, menu, views};
   bool unanswered = false;
   desktop.SetResponder([&](const DialogRecord& record) -> std::optional<DialogReply> {
     if (record.kind == DialogKind::Message && record.buttons == Buttons::Ok) {

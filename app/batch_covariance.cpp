@@ -9,7 +9,6 @@
 #include "engine/covariance.h"
 #include "engine/covariance_report.h"
 #include "engine/format.h"
-#include "engine/menu_view.h"
 
 namespace estimetrix {
 
@@ -25,33 +24,6 @@ struct CovarianceAnswers {
   double factors[4] = {0.0, 1.0, 0.1, 0.01};
   std::string constant;  // empty: the model's suggestion
   int constantAsked = 0;
-};
-
-// No windows: the log goes to standard error, the editor is never opened.
-class HeadlessCovarianceViews : public CovarianceViews {
- public:
-  explicit HeadlessCovarianceViews(std::ostream& err) : err_(err) {}
-  void EditAlgorithmDataAndWait() override {}
-  void ShowProgress() override {}
-  void AppendLog(const std::string& text) override { err_ << text; }
-  void EnableInterrupt() override {}
-  void ShowDisplay() override {}
-
- private:
-  std::ostream& err_;
-};
-
-// Nothing to show: the runner has no menu form.
-class NoMenu : public MenuView {
- public:
-  void SetButtonEnabled(MenuButton, bool) override {}
-  bool ButtonEnabled(MenuButton) const override { return false; }
-  void FocusButton(MenuButton) override {}
-  void SetResultsCaption(const std::string&, const std::string&) override {}
-  void ShowMenu() override {}
-  void HideMenu() override {}
-  void SetApplicationMenuEnabled(bool) override {}
-  void CloseComputationWindows() override {}
 };
 
 bool ReadFactors(BatchSession& session, CovarianceAnswers& answers) {
@@ -110,9 +82,19 @@ std::optional<DialogReply> AnswerCovarianceQuestion(const DialogRecord& record,
     if (!record.defaultText.empty()) return Reply(record.defaultText);
     return {};
   }
+  // The runner always calculates afresh.
+  if (record.title == "Covariance" && record.buttons == Buttons::YesNo) return Reply(Answer::No);
   if (record.title == "Calculate optimistic SEs only?")
     return Reply(session.Has(kOptimistic) ? Answer::Yes : Answer::No);
   return {};
+}
+
+// True when at least one grid's Hessian was inverted into standard errors.
+bool AnyGridInverted(const CovarianceState& cov) {
+  for (int k = 1; k <= kCovarianceGrids; ++k)
+    for (int r = 1; r <= cov.CovarianceCount; ++r)
+      if (cov.StandardError(k, r) != -1.0) return true;
+  return false;
 }
 
 int Covariance(BatchSession& session, CovarianceAnswers& answers) {
@@ -124,11 +106,12 @@ int Covariance(BatchSession& session, CovarianceAnswers& answers) {
     return BatchFail(session, std::string(kLikelihoodConstant) + " needs a positive number, not \"" +
                              session.Option(kLikelihoodConstant) + "\"");
   answers.constantAsked = 0;
-  HeadlessCovarianceViews views(session.err);
-  NoMenu menu;
-  if (!CovarianceCalculator(session.wb, session.desktop, menu, views)) return kBatchFailed;
-  session.wb.state.CovarianceCurrent = true;
+  const int status = BatchStatus(session.Run(MenuButton::Covariance, "covariance"));
+  if (status != kBatchSucceeded) return status;
   session.out << BuildCovarianceReport(session.wb, session.desktop);
+  if (!AnyGridInverted(session.wb.covariance))
+    return BatchFail(session, "covariance: no grid gave a positive-definite Hessian, so every "
+                              "standard error is -1 (not reliable)");
   return kBatchSucceeded;
 }
 

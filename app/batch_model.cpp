@@ -1,9 +1,6 @@
 // The model's part of the runner: the set-up options (the set-up form's
 // choices), initialisation and loading, and the evaluate command.
 
-#include <chrono>
-#include <cmath>
-
 #include "app/batch_runner.h"
 #include "engine/algorithm_data.h"
 #include "engine/algorithm_file.h"
@@ -39,17 +36,15 @@ constexpr SetupOption kSetupOptions[] = {
 
 // One function call on the current values, as "&1 Function call" does it.
 int Evaluate(BatchSession& session, const std::string&) {
-  Workbench& wb = session.wb;
-  NormalizeFuseGroups(wb.alg, wb.fuse);
-  BuildFreeParameterList(wb.alg, wb.free);
-  auto start = std::chrono::steady_clock::now();
-  double objective = EvaluateObjective(wb, wb.alg.Values, 1);
-  std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-  if (!std::isfinite(objective))
-    return BatchFail(session, "evaluate: the objective is not a finite number at these values");
-  double seconds = std::floor(elapsed.count() * 100.0 + 0.5) / 100.0;
-  session.out << OneFunctionReport(wb, objective, seconds) << ObjectiveLine(objective) << "\n";
+  const int status = BatchStatus(session.Run(MenuButton::OneFunction, "evaluate"));
+  if (status != kBatchSucceeded) return status;
+  session.out << session.views.OneFunctionText() << ObjectiveLine(session.views.Objective())
+              << "\n";
   return kBatchSucceeded;
+}
+
+int LoadAlgorithm(BatchSession& session, const std::string& path) {
+  return LoadAlgorithmThroughMenu(session, path);
 }
 
 }  // namespace
@@ -66,6 +61,10 @@ BatchArea ModelBatchArea() {
        "One function call at the loaded values: the report, then \"objective <value>\" "
        "with 17 significant digits.",
        Evaluate});
+  area.commands.push_back({"load-alg", "FILE",
+                           "Load the algorithm file FILE, as \"Load algorithm data\" does. After "
+                           "a read that fails part way no command but load-alg may run.",
+                           LoadAlgorithm});
   return area;
 }
 
@@ -96,12 +95,21 @@ int InitializeFromOptions(BatchSession& session) {
 
   // Messages of a refused set-up or file have gone to standard error.
   if (!InitializeCarapex(session.wb, session.desktop, setup)) return kBatchFailed;
-  if (algorithmPath.empty()) {
-    SetDefaultAlgorithmData(session.wb.alg);
-  } else if (!LoadAlgorithmFile(session.wb, session.desktop, algorithmPath)) {
-    return kBatchFailed;
-  }
-  return kBatchSucceeded;
+  session.menu.ShowMenu();
+  return LoadAlgorithmThroughMenu(session, algorithmPath);
+}
+
+int LoadAlgorithmThroughMenu(BatchSession& session, const std::string& path) {
+  return BatchStatus(session.Run(MenuButton::LoadAlg, "load-alg", [&session, &path] {
+    if (path.empty()) {
+      session.desktop.ExpectMessage("Load algorithm data", Answer::No);
+      // The runner does not announce the default values the way the window does.
+      session.desktop.ExpectMessage("Default Algorithm Values");
+    } else {
+      session.desktop.ExpectMessage("Load algorithm data", Answer::Yes);
+      session.desktop.ExpectOpenFile("Open algorithm data file", path);
+    }
+  }));
 }
 
 }  // namespace estimetrix

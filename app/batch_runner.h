@@ -29,9 +29,12 @@ std::string BatchUsage(const std::vector<BatchArea>& areas);
 // Writes "estimetrix-batch: text" to standard error and returns kBatchFailed.
 int BatchFail(BatchSession& session, const std::string& text);
 
-// Rebuilds the fuse groups and the free-parameter list before a minimizer runs;
-// false (with the "nothing to do" message shown) when no parameter is free.
-bool PrepareFreeParameters(BatchSession& session);
+// The exit status for a command's outcome: 0 only when it ran to its end.
+int BatchStatus(CommandOutcome outcome);
+
+// Loads the algorithm file at `path` through the menu's load command (an empty
+// path: the default values), answering its questions. Returns the exit status.
+int LoadAlgorithmThroughMenu(BatchSession& session, const std::string& path);
 
 // batch_model.cpp: builds the set-up from --setup and the set-up options,
 // initialises the model and loads --alg (or default values). Returns the exit

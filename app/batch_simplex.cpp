@@ -2,12 +2,15 @@
 // data, the function-call limit, the continue question and the log options.
 
 #include <climits>
+#include <limits>
 
 #include "app/batch_runner.h"
 #include "engine/algorithm_data.h"
 #include "engine/algorithm_file.h"
 #include "engine/format.h"
+#include "engine/objective.h"
 #include "engine/simplex.h"
+#include "platform/text_file.h"
 
 namespace estimetrix {
 
@@ -19,27 +22,40 @@ constexpr const char* kLog = "--log";
 constexpr const char* kLogFrequency = "--log-frequency";
 
 int Simplex(BatchSession& session, const std::string&) {
-  Workbench& wb = session.wb;
-  if (!PrepareFreeParameters(session)) return kBatchFailed;
-  if (!wb.state.SimplexRetained) {
-    wb.marquardt.Resize(wb.alg.ParameterCount);
-    wb.simplex.Resize(wb.alg.ParameterCount);
-  }
-  wb.state.CovarianceCurrent = false;
-  SilentSimplexView view;
-  SimplexResult result = RunSimplex(wb, session.desktop, view);
-  switch (result.outcome) {
-    case SimplexOutcome::ZeroValueError:
-    case SimplexOutcome::NonFinite: return kBatchFailed;  // the message is on stderr
-    default: break;
-  }
-  session.out << result.finalText << ObjectiveLine(result.minimum) << "\n";
+  const int status = BatchStatus(session.Run(MenuButton::Simplex, "simplex"));
+  if (status != kBatchSucceeded) return status;  // the message is on standard error
+  session.out << session.wb.simplex.ProgressText << ObjectiveLine(session.views.Objective())
+              << "\n";
   return kBatchSucceeded;
 }
 
-int SaveAlgorithm(BatchSession& session, const std::string& path) {
+// The objective at the values as the file now holds them (8 significant
+// digits): a fit that leans on a penalty wall shows a jump here at once.
+double ObjectiveAsSaved(BatchSession& session, const std::string& path) {
+  Workbench& wb = session.wb;
   std::string error;
-  if (!WriteAlgorithmFile(session.wb, path, error)) return BatchFail(session, "save-alg: " + error);
+  std::optional<std::vector<std::string>> lines = ReadTextLines(path, error);
+  if (!lines) return std::numeric_limits<double>::quiet_NaN();
+  const AlgorithmData kept = wb.alg;
+  ScriptedDesktop quiet;
+  quiet.SetResponder(ScriptedDesktop::DeclineEverything);
+  ReadAlgorithmFile(wb, quiet, nullptr, *lines);
+  double objective = std::numeric_limits<double>::quiet_NaN();
+  if (!wb.alg.LoadFailed) {
+    Vector values = wb.alg.Values;
+    objective = EvaluateObjective(wb, values, 1);
+  }
+  wb.alg = kept;
+  return objective;
+}
+
+int SaveAlgorithm(BatchSession& session, const std::string& path) {
+  const int status = BatchStatus(session.Run(MenuButton::SaveAlg, "save-alg", [&session, &path] {
+    session.desktop.ExpectSaveFile("Save algorithm data in...", path);
+  }));
+  if (status != kBatchSucceeded) return status;
+  session.out << "saved " << path << ": " << ObjectiveLine(ObjectiveAsSaved(session, path))
+              << " at the values as written\n";
   return kBatchSucceeded;
 }
 
@@ -100,7 +116,10 @@ BatchArea SimplexBatchArea() {
                            "\"objective <value>\" at the minimum.",
                            Simplex});
   area.commands.push_back(
-      {"save-alg", "FILE", "Save the algorithm data (current values) to FILE.", SaveAlgorithm});
+      {"save-alg", "FILE",
+       "Save the algorithm data (current values) to FILE, then print \"saved FILE: objective "
+       "<value> at the values as written\": the objective at the file's rounded values.",
+       SaveAlgorithm});
   area.prepare = Prepare;
   area.answerers.push_back(AnswerContinueQuestion);
   return area;

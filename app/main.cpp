@@ -10,6 +10,7 @@
 #include <string>
 
 #include "engine/algorithm_file.h"
+#include "engine/commands.h"
 #include "engine/workbench.h"
 #include "model/initialize.h"
 #include "ui/main_window.h"
@@ -38,17 +39,6 @@ QString FindExampleSetup() {
   return {};
 }
 
-// What a successful load from the menu shows: the file in the status bar,
-// every button enabled, the results button renamed.
-void ShowLoadedAlgorithm(Workbench& wb, Desktop& desktop, MenuView& menu) {
-  desktop.SetStatus(StatusBar::Files, 1, "Algorithm file: " + wb.alg.AlgorithmFilePath);
-  menu.SetResultsCaption("Res&ults Summary",
-                         "Produces a saveable summary (and perhaps plots) of model results for "
-                         "the current parameter estimates");
-  menu.ShowMenu();
-  menu.FocusButton(MenuButton::EditAlg);
-}
-
 void OpenExample(Workbench& wb, Desktop& desktop, MenuView& menu) {
   const std::string title = "Example";
   QString setupPath = FindExampleSetup();
@@ -70,7 +60,9 @@ void OpenExample(Workbench& wb, Desktop& desktop, MenuView& menu) {
   if (!InitializeCarapex(wb, desktop, *setup)) return;  // its message has been shown
   menu.ShowMenu();
   if (algorithmPath.empty()) return;
-  if (LoadAlgorithmFile(wb, desktop, algorithmPath)) ShowLoadedAlgorithm(wb, desktop, menu);
+  // As a successful load from the menu leaves things.
+  if (LoadAlgorithmFile(wb, desktop, algorithmPath))
+    ApplyCommandOutcome(MenuButton::LoadAlg, CommandOutcome::Done, menu, wb);
 }
 
 }  // namespace

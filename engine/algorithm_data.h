@@ -26,6 +26,9 @@ struct AlgorithmData {
   std::string AlgorithmFilePath;  // non-empty = algorithm data exists
   std::string AlgorithmFileName;
   bool LoadFailed = false;  // the last algorithm-file read failed
+  // A failed read left part of a file in the data: no command may use them
+  // until a load, default values or a new initialisation replaces them.
+  bool PartlyRead = false;
 };
 
 // Analytical ("A", from MODEL with NF = -2) or numerical ("N") derivatives;

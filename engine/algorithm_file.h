@@ -13,6 +13,7 @@ namespace estimetrix {
 class Desktop;
 class MenuView;
 struct Workbench;
+enum class CommandOutcome;
 
 // The main menu labels parameter lines "Value, step then link for ", the
 // ranking window "Value, step then link for: ". Files from either read alike.
@@ -59,7 +60,10 @@ void ApplySimplexLimitFloor(AlgorithmData& alg);
 
 // The main menu's "&Load algorithm data" command: a file chosen by the user,
 // or the default values under a date-time name.
-void LoadAlgorithmData(Workbench& wb, Desktop& desktop, MenuView& menu);
+// Done when a file or the defaults were loaded; Refused when the chosen file
+// was refused before anything was taken from it; Failed when a read failed
+// part way (PartlyRead is then set); Cancelled at the question or the dialogue.
+CommandOutcome LoadAlgorithmData(Workbench& wb, Desktop& desktop, MenuView& menu);
 
 // Loads a named file without asking which file (headless runs, examples).
 // False on failure, with the message already shown.

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "engine/algorithm_file.h"
+#include "engine/commands.h"
 #include "engine/menu_view.h"
 #include "engine/workbench.h"
 #include "platform/desktop.h"
@@ -42,7 +43,10 @@ bool ReadFileAt(Workbench& wb, Desktop& desktop, MenuView* menu, const std::stri
   return !wb.alg.LoadFailed;
 }
 
-bool LoadChosenFile(Workbench& wb, Desktop& desktop, MenuView& menu) {
+// The file the user picks. A read that fails part way leaves part of the
+// file in the data, which no command may then use; a file refused before
+// anything was taken from it leaves the data as they were.
+CommandOutcome LoadChosenFile(Workbench& wb, Desktop& desktop, MenuView& menu) {
   FileDialogRequest request;
   request.title = "Open algorithm data file";
   request.filter = kOpenFilter;
@@ -51,9 +55,16 @@ bool LoadChosenFile(Workbench& wb, Desktop& desktop, MenuView& menu) {
   std::optional<std::string> path = desktop.OpenFileName(request);
   if (!path || path->empty()) {
     menu.SetEnabled({MenuButton::Initialize, MenuButton::LoadAlg}, true);
-    return false;
+    return CommandOutcome::Cancelled;
   }
-  return ReadFileAt(wb, desktop, &menu, *path);
+  const AlgorithmData before = wb.alg;
+  if (ReadFileAt(wb, desktop, &menu, *path)) return CommandOutcome::Done;
+  const bool untouched = wb.alg.Values == before.Values && wb.alg.Steps == before.Steps &&
+                         wb.alg.FuseCodes == before.FuseCodes &&
+                         wb.alg.AlgorithmFilePath == before.AlgorithmFilePath;
+  if (untouched) return CommandOutcome::Refused;
+  wb.alg.PartlyRead = true;
+  return CommandOutcome::Failed;
 }
 
 void LoadDefaults(Workbench& wb, Desktop& desktop) {
@@ -68,15 +79,11 @@ void LoadDefaults(Workbench& wb, Desktop& desktop) {
                  Icon::Information);
 }
 
-void FinishLoad(Workbench& wb, Desktop& desktop, MenuView& menu) {
+void FinishLoad(Workbench& wb, Desktop& desktop) {
+  wb.alg.PartlyRead = false;
   wb.state.SimplexRetained = false;
   desktop.SetStatus(StatusBar::Files, 1, "Algorithm file: " + wb.alg.AlgorithmFilePath);
   desktop.Yield();
-  menu.SetTwelveEnabled(true);
-  menu.FocusButton(MenuButton::EditAlg);
-  menu.SetResultsCaption("Res&ults Summary",
-                         "Produces a saveable summary (and perhaps plots) of model results for "
-                         "the current parameter estimates");
 }
 
 bool WriteFile(Workbench& wb, const std::string& path, AlgorithmFileWriter writer,
@@ -92,26 +99,27 @@ bool WriteFile(Workbench& wb, const std::string& path, AlgorithmFileWriter write
 
 }  // namespace
 
-void LoadAlgorithmData(Workbench& wb, Desktop& desktop, MenuView& menu) {
+CommandOutcome LoadAlgorithmData(Workbench& wb, Desktop& desktop, MenuView& menu) {
   menu.CloseComputationWindows();
   const Answer answer =
       desktop.Ask("Load algorithm data",
                   "Load an existing algorithm data file?\n\n     Choose NO for default values",
                   Buttons::YesNoCancel, Icon::Question);
   if (answer == Answer::Yes) {
-    if (!LoadChosenFile(wb, desktop, menu)) return;
+    const CommandOutcome outcome = LoadChosenFile(wb, desktop, menu);
+    if (outcome != CommandOutcome::Done) return outcome;
   } else if (answer == Answer::No) {
     LoadDefaults(wb, desktop);
   } else {
-    return;
+    return CommandOutcome::Cancelled;
   }
-  FinishLoad(wb, desktop, menu);
+  FinishLoad(wb, desktop);
+  return CommandOutcome::Done;
 }
 
 bool LoadAlgorithmFile(Workbench& wb, Desktop& desktop, const std::string& path) {
   if (!ReadFileAt(wb, desktop, nullptr, path)) return false;
-  wb.state.SimplexRetained = false;
-  desktop.SetStatus(StatusBar::Files, 1, "Algorithm file: " + wb.alg.AlgorithmFilePath);
+  FinishLoad(wb, desktop);
   return true;
 }
 

@@ -7,7 +7,6 @@
 
 #include "engine/algorithm_data.h"
 #include "engine/format.h"
-#include "engine/menu_view.h"
 #include "engine/objective.h"
 #include "engine/workbench.h"
 #include "platform/desktop.h"
@@ -265,7 +264,7 @@ bool RunCalculation(Workbench& wb, Desktop& desktop, CovarianceViews& views) {
 
 }  // namespace
 
-bool CovarianceCalculator(Workbench& wb, Desktop& desktop, MenuView& menu, CovarianceViews& views) {
+bool CovarianceCalculator(Workbench& wb, Desktop& desktop, CovarianceViews& views) {
   wb.covariance.CovarianceActive = true;
   bool calculated = RunCalculation(wb, desktop, views);
   if (calculated) {
@@ -273,7 +272,6 @@ bool CovarianceCalculator(Workbench& wb, Desktop& desktop, MenuView& menu, Covar
     views.ShowDisplay();
   } else {
     desktop.SetStatus(StatusBar::Progress, 1, "");
-    menu.ShowMenu();
   }
   wb.covariance.CovarianceActive = false;
   return calculated;

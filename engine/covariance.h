@@ -13,7 +13,6 @@
 namespace estimetrix {
 
 class Desktop;
-class MenuView;
 class Model;
 struct Workbench;
 
@@ -43,7 +42,7 @@ inline constexpr const char* kCovarianceTitle = "Covariance calculator";
 // three grids and the display. True when results were calculated; false when
 // the user cancelled or nothing could be calculated (earlier results are then
 // left as they were).
-bool CovarianceCalculator(Workbench& wb, Desktop& desktop, MenuView& menu, CovarianceViews& views);
+bool CovarianceCalculator(Workbench& wb, Desktop& desktop, CovarianceViews& views);
 
 // Asks for the constant q that turns the objective into -ln[likelihood],
 // until a positive one is entered. n is the number of covariance rows, f0 the

@@ -1,5 +1,8 @@
 #include "platform/scripted_desktop.h"
 
+#include <chrono>
+#include <ctime>
+
 #include <cstdio>
 
 namespace estimetrix {
@@ -128,9 +131,28 @@ void ScriptedDesktop::Yield() {
 }
 
 double ScriptedDesktop::SecondsSinceMidnight() {
+  if (systemClock_) {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    const double fraction =
+        std::chrono::duration<double>(now - std::chrono::system_clock::from_time_t(seconds))
+            .count();
+    return local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec + fraction;
+  }
   double now = clock_;
   clock_ += tick_;
   return now;
+}
+
+DateTime ScriptedDesktop::Now() {
+  if (!systemClock_) return now_;
+  const std::time_t seconds = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&seconds, &local);
+  return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+          local.tm_hour,        local.tm_min,     local.tm_sec};
 }
 
 }  // namespace estimetrix

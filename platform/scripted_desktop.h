@@ -61,6 +61,9 @@ class ScriptedDesktop : public Desktop {
     tick_ = tick;
   }
   void SetNow(const DateTime& now) { now_ = now; }
+  // The machine's own clock and date instead of the scripted ones (the
+  // headless runner reports real times and names files by the real date).
+  void UseSystemClock() { systemClock_ = true; }
 
   const std::vector<DialogRecord>& Transcript() const { return transcript_; }
   const std::vector<std::string>& Failures() const { return failures_; }
@@ -76,7 +79,7 @@ class ScriptedDesktop : public Desktop {
   std::string Status(StatusBar bar, int panel) const override;
   void Yield() override;
   double SecondsSinceMidnight() override;
-  DateTime Now() override { return now_; }
+  DateTime Now() override;
 
  private:
   struct Step {
@@ -95,6 +98,7 @@ class ScriptedDesktop : public Desktop {
   double clock_ = 43200.0, tick_ = 0.0;
   DateTime now_{2026, 12, 8, 14, 35, 0};
   int yields_ = 0;
+  bool systemClock_ = false;
 };
 
 }  // namespace estimetrix

@@ -23,7 +23,6 @@
 
 #include "engine/format.h"
 #include "ui/app_context.h"
-#include "ui/commands.h"
 
 namespace estimetrix {
 
@@ -412,17 +411,6 @@ void OpenAlgorithmEditorAndWait(AppContext& ctx, AlgorithmEditor::Mode mode) {
   QObject::connect(editor, &AlgorithmEditor::closed, &loop, &QEventLoop::quit);
   QObject::connect(editor, &QObject::destroyed, &loop, &QEventLoop::quit);
   if (ctx.editor == editor) loop.exec();
-}
-
-void EditAlgorithmCommand(AppContext& ctx) {
-  ctx.menu.CloseComputationWindows();
-  ctx.menu.SetTwelveEnabled(false);
-  ctx.wb.state.EditorOpen = true;
-  // A new editor starts with no cell marked as changed.
-  OpenAlgorithmEditor(ctx, AlgorithmEditor::Mode::Full);
-  ctx.menu.SetTwelveEnabled(true);
-  ctx.menu.SetEnabled({MenuButton::Initialize, MenuButton::LoadAlg}, false);
-  ctx.menu.HideMenu();
 }
 
 }  // namespace estimetrix

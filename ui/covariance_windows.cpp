@@ -15,7 +15,6 @@
 #include "engine/workbench.h"
 #include "ui/algorithm_editor.h"
 #include "ui/app_context.h"
-#include "ui/commands.h"
 
 namespace estimetrix {
 
@@ -271,24 +270,6 @@ void WindowCovarianceViews::EnableInterrupt() {
 
 void WindowCovarianceViews::ShowDisplay() {
   windows_.display->ShowResults();
-}
-
-void CovarianceCommand(AppContext& ctx) {
-  Workbench& wb = ctx.wb;
-  CovarianceWindows windows = FindOrCreateCovarianceWindows(ctx);
-  if (wb.state.CovarianceCurrent &&
-      ctx.desktop.Ask("Covariance", "View the last set of calculated covariance results?",
-                      Buttons::YesNo, Icon::Question) == Answer::Yes) {
-    wb.covariance.CovarianceDisplayMode = CovarianceState::DisplayMode::ViewedAgain;
-    windows.display->ShowResults();
-    return;
-  }
-  ctx.menu.BeginComputation();
-  WindowCovarianceViews views(ctx, windows);
-  bool calculated = CovarianceCalculator(wb, ctx.desktop, ctx.menu, views);
-  ctx.menu.EndComputation();
-  // Only a finished calculation has results to view again.
-  if (calculated) wb.state.CovarianceCurrent = true;
 }
 
 }  // namespace estimetrix

@@ -24,7 +24,6 @@
 #include "engine/format.h"
 #include "model/initialize.h"
 #include "ui/app_context.h"
-#include "ui/commands.h"
 
 namespace estimetrix {
 
@@ -422,30 +421,13 @@ void frmInitialize::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-void InitializeCommand(AppContext& ctx) {
-  for (int panel = 1; panel <= 4; ++panel) ctx.desktop.SetStatus(StatusBar::Files, panel, "");
-  ctx.desktop.ClearProgressPanels();
-  if (!ctx.wb.alg.AlgorithmFilePath.empty()) {
-    Answer answer = ctx.desktop.Ask(
-        "Initialize",
-        "Algorithm data will be lost during this initialization.\n\n  Do you need to save "
-        "current algorithm data?",
-        Buttons::YesNoCancel, Icon::Exclamation);
-    if (answer == Answer::Cancel) return;
-    if (answer == Answer::Yes) Save_Alg(ctx.wb, ctx.desktop, AlgorithmFileWriter::MainMenu);
-    ctx.wb.alg.AlgorithmFilePath.clear();
-    for (MenuButton button : kTwelveButtons)
-      if (button != MenuButton::Initialize)
-        ctx.menu.SetButtonEnabled(button, button == MenuButton::LoadAlg);
-  }
-
+void OpenInitializeForm(AppContext& ctx) {
   auto* form = new frmInitialize(ctx);
   QWidget* window = form;
   if (ctx.mdi) window = ctx.mdi->addSubWindow(form);
   window->setAttribute(Qt::WA_DeleteOnClose);
   window->move(Pixels(1500), Pixels(1000));
   window->show();
-  ctx.menu.HideMenu();
 }
 
 }  // namespace estimetrix

@@ -78,4 +78,7 @@ class frmInitialize : public QWidget {
   QPushButton* cmdCancel_ = nullptr;
 };
 
+// Opens the set-up form without blocking, 1500 and 1000 twips in.
+void OpenInitializeForm(AppContext& ctx);
+
 }  // namespace estimetrix

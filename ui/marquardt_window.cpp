@@ -16,7 +16,6 @@
 #include "engine/workbench.h"
 #include "ui/app_context.h"
 #include "ui/child_window.h"
-#include "ui/commands.h"
 #include "ui/menu_form.h"
 
 namespace estimetrix {
@@ -183,35 +182,5 @@ void frmMarquardt::closeEvent(QCloseEvent* event) {
 
 // The window lives for the whole session; closing hides its frame.
 frmMarquardt* MarquardtWindow(AppContext& ctx) { return FindOrCreateChildWindow<frmMarquardt>(ctx); }
-
-void MarquardtCommand(AppContext& ctx) {
-  Workbench& wb = ctx.wb;
-  auto backToMenu = [&ctx] {
-    ctx.menu.ShowMenu();
-    ctx.menu.EndComputation();
-    ctx.menu.SetTwelveEnabled(true);
-  };
-  ctx.menu.BeginComputation();
-  MarquardtSetup(wb, ctx.desktop);
-  if (wb.state.MarquardtDerivatives == DerivativeChoice::None) return backToMenu();
-  NormalizeFuseGroups(wb.alg, wb.fuse);
-  BuildFreeParameterList(wb.alg, wb.free);
-  if (wb.free.FreeCount == 0) {
-    backToMenu();
-    ctx.desktop.Inform("There is nothing to do!", "All step sizes are zero", Icon::Exclamation);
-    return;
-  }
-  SizeMarquardtDerivatives(wb);
-  const int terminalOutputFrequency = wb.alg.TerminalOutputFrequency;
-  wb.state.CovarianceCurrent = false;
-  if (frmMarquardt* window = MarquardtWindow(ctx)) {
-    window->SetRunning(true);
-    MarquardtMinimize(wb, ctx.desktop, *window);
-    window->SetRunning(false);
-  }
-  wb.alg.TerminalOutputFrequency = terminalOutputFrequency;
-  wb.state.SimplexRetained = false;
-  backToMenu();
-}
 
 }  // namespace estimetrix

@@ -35,21 +35,19 @@ frmMenu::frmMenu(MainWindow& main) : main_(main) {
   lblModelName_->setFont(font);
   layout->addWidget(lblModelName_);
 
-  AddButton(MenuButton::Initialize, "cmdInitialize", "&Initialize model", InitializeCommand);
-  AddButton(MenuButton::LoadAlg, "cmdLoadAlg", "&Load algorithm data", LoadAlgorithmCommand);
-  AddButton(MenuButton::EditAlg, "cmdEditAlg", "&Edit  algorithm data", EditAlgorithmCommand);
-  AddButton(MenuButton::SaveAlg, "cmdSaveAlg", "&Save algorithm data", SaveAlgorithmCommand);
-  AddButton(MenuButton::OneFunction, "cmdOneFunction", "&1 Function call", OneFunctionCommand);
-  AddButton(MenuButton::Simplex, "cmdSimplex", "Simple&x", SimplexCommand);
-  AddButton(MenuButton::Marquardt, "cmdMarquardt", "&Marquardt", MarquardtCommand);
-  AddButton(MenuButton::UserSummary, "cmdUserSummary", "&Single model results", ResultsCommand);
-  AddButton(MenuButton::Covariance, "cmdCovariance", "&Single model covariances",
-            CovarianceCommand);
-  AddButton(MenuButton::Bayesian, "cmdBayesian", "Set &Bayesian priors", BayesianCommand);
-  AddButton(MenuButton::ParEstimate, "cmdParEstimate", "E&valuate single model parameter estimates",
-            ParEstimateCommand);
-  AddButton(MenuButton::Rank, "cmdRank", "&Multi-model statistics", RankCommand);
-  AddButton(MenuButton::Quit, "cmdQuit", "&Quit", nullptr);
+  AddButton(MenuButton::Initialize, "cmdInitialize", "&Initialize model");
+  AddButton(MenuButton::LoadAlg, "cmdLoadAlg", "&Load algorithm data");
+  AddButton(MenuButton::EditAlg, "cmdEditAlg", "&Edit  algorithm data");
+  AddButton(MenuButton::SaveAlg, "cmdSaveAlg", "&Save algorithm data");
+  AddButton(MenuButton::OneFunction, "cmdOneFunction", "&1 Function call");
+  AddButton(MenuButton::Simplex, "cmdSimplex", "Simple&x");
+  AddButton(MenuButton::Marquardt, "cmdMarquardt", "&Marquardt");
+  AddButton(MenuButton::UserSummary, "cmdUserSummary", "&Single model results");
+  AddButton(MenuButton::Covariance, "cmdCovariance", "&Single model covariances");
+  AddButton(MenuButton::Bayesian, "cmdBayesian", "Set &Bayesian priors");
+  AddButton(MenuButton::ParEstimate, "cmdParEstimate", "E&valuate single model parameter estimates");
+  AddButton(MenuButton::Rank, "cmdRank", "&Multi-model statistics");
+  AddButton(MenuButton::Quit, "cmdQuit", "&Quit");
   connect(buttons_[MenuButton::Quit], &QPushButton::clicked, &main_, &QWidget::close);
 
   // Before the model exists only initialising it (and quitting) makes sense.
@@ -58,16 +56,15 @@ frmMenu::frmMenu(MainWindow& main) : main_(main) {
   SetButtonEnabled(MenuButton::Quit, true);
 }
 
-void frmMenu::AddButton(MenuButton button, const char* objectName, const char* caption,
-                        void (*command)(AppContext&)) {
+void frmMenu::AddButton(MenuButton button, const char* objectName, const char* caption) {
   auto* push = new QPushButton(QString::fromUtf8(caption), this);
   push->setObjectName(objectName);
   push->setMinimumWidth(300);
   push->setMinimumHeight(28);
   layout()->addWidget(push);
   buttons_[button] = push;
-  if (command)
-    connect(push, &QPushButton::clicked, this, [this, command] { command(main_.Context()); });
+  if (button != MenuButton::Quit)
+    connect(push, &QPushButton::clicked, this, [this, button] { RunCommand(main_.Context(), button); });
 }
 
 QMdiSubWindow* frmMenu::Frame() const {
@@ -94,14 +91,7 @@ void frmMenu::SetResultsCaption(const std::string& caption, const std::string& t
 
 void frmMenu::ApplyLoadRules() {
   const Workbench& wb = main_.Context().wb;
-  if (wb.initialized) {
-    if (!wb.alg.AlgorithmFilePath.empty()) {
-      SetTwelveEnabled(true);
-    } else {
-      SetTwelveEnabled(false);
-      SetEnabled({MenuButton::Initialize, MenuButton::LoadAlg}, true);
-    }
-  }
+  ApplyMenuLoadRules(*this, wb);
   QString name = wb.model ? QString::fromStdString(wb.model->Name()) : QString();
   lblModelName_->setText(name);
   lblModelName_->setVisible(!name.isEmpty());

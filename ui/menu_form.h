@@ -42,8 +42,7 @@ class frmMenu : public QWidget, public MenuView {
   void CloseComputationWindows() override;
 
  private:
-  void AddButton(MenuButton button, const char* objectName, const char* caption,
-                 void (*command)(AppContext&));
+  void AddButton(MenuButton button, const char* objectName, const char* caption);
   // What showing the form anew does to the buttons and the model's name.
   void ApplyLoadRules();
 

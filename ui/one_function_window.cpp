@@ -9,15 +9,12 @@
 
 #include "engine/algorithm_data.h"
 #include "ui/app_context.h"
-#include "ui/commands.h"
 
 namespace estimetrix {
 
-namespace {
-
 // The window lives for the whole session: closing it only hides its frame, so
 // a report that arrives after the user closed it never writes to a dead window.
-OneFunctionWindow* FindOrCreateWindow(AppContext& ctx) {
+OneFunctionWindow* OneFunctionWindowFor(AppContext& ctx) {
   if (ctx.mdi) {
     for (QMdiSubWindow* child : ctx.mdi->subWindowList())
       if (auto* window = qobject_cast<OneFunctionWindow*>(child->widget())) return window;
@@ -33,8 +30,6 @@ OneFunctionWindow* FindOrCreateWindow(AppContext& ctx) {
   }
   return window;
 }
-
-}  // namespace
 
 OneFunctionWindow::OneFunctionWindow(AppContext& ctx) : ctx_(ctx) {
   setObjectName("frmOneFunction");
@@ -77,17 +72,6 @@ void OneFunctionWindow::closeEvent(QCloseEvent* event) {
   text_->clear();
   event->accept();
   ctx_.menu.ShowMenu();
-}
-
-void OneFunctionCommand(AppContext& ctx) {
-  Workbench& wb = ctx.wb;
-  ctx.menu.BeginComputation();
-  NormalizeFuseGroups(wb.alg, wb.fuse);
-  BuildFreeParameterList(wb.alg, wb.free);
-  OneFunctionWindow* window = FindOrCreateWindow(ctx);
-  // A non-finite objective is reported by the call itself.
-  OneFunctionCall(wb, ctx.desktop, *window);
-  ctx.menu.EndComputation();
 }
 
 }  // namespace estimetrix

@@ -31,4 +31,7 @@ class OneFunctionWindow : public QWidget, public OneFunctionView {
   QPlainTextEdit* text_ = nullptr;
 };
 
+// The session's one report window of "&1 Function call", created when first needed.
+OneFunctionWindow* OneFunctionWindowFor(AppContext& ctx);
+
 }  // namespace estimetrix

@@ -13,7 +13,6 @@
 #include "engine/workbench.h"
 #include "ui/app_context.h"
 #include "ui/child_window.h"
-#include "ui/commands.h"
 #include "ui/menu_form.h"
 
 namespace estimetrix {
@@ -134,33 +133,5 @@ void frmSimplex::closeEvent(QCloseEvent* event) {
 // The window lives for the whole session; closing hides its frame, so the
 // retained simplex's window can be shown again by the next run.
 frmSimplex* SimplexWindow(AppContext& ctx) { return FindOrCreateChildWindow<frmSimplex>(ctx); }
-
-void SimplexCommand(AppContext& ctx) {
-  Workbench& wb = ctx.wb;
-  ctx.menu.BeginComputation();
-  NormalizeFuseGroups(wb.alg, wb.fuse);
-  BuildFreeParameterList(wb.alg, wb.free);
-  if (wb.free.FreeCount == 0) {
-    ctx.menu.ShowMenu();
-    ctx.menu.SetTwelveEnabled(true);
-    ctx.menu.EndComputation();
-    ctx.desktop.Inform("There is nothing to do!", "All step sizes are zero", Icon::Exclamation);
-    return;
-  }
-  if (!wb.state.SimplexRetained) {
-    wb.marquardt.Resize(wb.alg.ParameterCount);
-    wb.simplex.Resize(wb.alg.ParameterCount);
-  }
-  wb.state.CovarianceCurrent = false;
-  frmSimplex* window = SimplexWindow(ctx);
-  if (window) {
-    window->SetRunning(true);
-    RunSimplex(wb, ctx.desktop, *window);
-    window->SetRunning(false);
-  }
-  ctx.menu.ShowMenu();
-  ctx.menu.EndComputation();
-  ctx.menu.SetTwelveEnabled(true);
-}
 
 }  // namespace estimetrix

@@ -1,4 +1,5 @@
 #include "engine/algorithm_file.h"
+#include "engine/commands.h"
 
 #include <gtest/gtest.h>
 
@@ -274,7 +275,7 @@ TEST_F(AlgorithmFileTest, ACountMismatchLeavesTheDataAndTheFileNameUntouched) {
   desktop.ExpectMessage("Load algorithm data", Answer::Yes);
   desktop.ExpectOpenFile("Open algorithm data file", path);
   desktop.ExpectMessage(kReaderTitle);
-  LoadAlgorithmData(wb, desktop, menu);
+  ApplyCommandOutcome(MenuButton::LoadAlg, LoadAlgorithmData(wb, desktop, menu), menu, wb);
   EXPECT_EQ(desktop.Transcript().at(2).text,
             "Algorithm file  " + path + "  has 12 parameters, but your model specifies 13");
   EXPECT_EQ(wb.alg.AlgorithmFilePath, "");
@@ -286,7 +287,7 @@ TEST_F(AlgorithmFileTest, LoadingAFileEnablesTheMenuAndNamesTheFile) {
   desktop.ExpectMessage("Load algorithm data", Answer::Yes);
   desktop.ExpectOpenFile("Open algorithm data file", path);
   wb.state.SimplexRetained = true;
-  LoadAlgorithmData(wb, desktop, menu);
+  ApplyCommandOutcome(MenuButton::LoadAlg, LoadAlgorithmData(wb, desktop, menu), menu, wb);
 
   ASSERT_EQ(desktop.Transcript().size(), 2u);
   const DialogRecord& ask = desktop.Transcript()[0];
@@ -315,7 +316,7 @@ TEST_F(AlgorithmFileTest, ChoosingNoInstallsDefaultsUnderADateTimeName) {
   desktop.ExpectMessage("Load algorithm data", Answer::No);
   desktop.ExpectMessage("Default Algorithm Values");
   desktop.SetNow({2026, 3, 7, 9, 5, 0});
-  LoadAlgorithmData(wb, desktop, menu);
+  ApplyCommandOutcome(MenuButton::LoadAlg, LoadAlgorithmData(wb, desktop, menu), menu, wb);
   EXPECT_EQ(desktop.Transcript().at(1).text,
             "                     Algorithm data set to default values.\n\n"
             "Algorithm file given the date-time based name: 03070905.alg");
@@ -328,12 +329,12 @@ TEST_F(AlgorithmFileTest, ChoosingNoInstallsDefaultsUnderADateTimeName) {
 
 TEST_F(AlgorithmFileTest, CancellingOrAnUnopenableFileChangesNothing) {
   desktop.ExpectMessage("Load algorithm data", Answer::Cancel);
-  LoadAlgorithmData(wb, desktop, menu);
+  ApplyCommandOutcome(MenuButton::LoadAlg, LoadAlgorithmData(wb, desktop, menu), menu, wb);
   EXPECT_TRUE(menu.Enabled().empty());
 
   desktop.ExpectMessage("Load algorithm data", Answer::Yes);
   desktop.ExpectOpenFile("Open algorithm data file", std::nullopt);
-  LoadAlgorithmData(wb, desktop, menu);
+  ApplyCommandOutcome(MenuButton::LoadAlg, LoadAlgorithmData(wb, desktop, menu), menu, wb);
   EXPECT_EQ(menu.Enabled(), kLoadAndInitialize);
 
   // The system's reason follows the described text on a line of its own.
@@ -341,7 +342,7 @@ TEST_F(AlgorithmFileTest, CancellingOrAnUnopenableFileChangesNothing) {
   desktop.ExpectMessage("Load algorithm data", Answer::Yes);
   desktop.ExpectOpenFile("Open algorithm data file", missing);
   desktop.ExpectMessage("Problem Reading Algorithm File!");
-  LoadAlgorithmData(wb, desktop, menu);
+  ApplyCommandOutcome(MenuButton::LoadAlg, LoadAlgorithmData(wb, desktop, menu), menu, wb);
   const std::string unreadable =
       "Be suspicious that your algorithm file is not properly formatted\n\n";
   EXPECT_EQ(desktop.Transcript().back().text.rfind(unreadable + "Cannot open " + missing + ": ",
@@ -353,7 +354,7 @@ TEST_F(AlgorithmFileTest, CancellingOrAnUnopenableFileChangesNothing) {
   desktop.ExpectMessage("Load algorithm data", Answer::Yes);
   desktop.ExpectOpenFile("Open algorithm data file", folder);
   desktop.ExpectMessage("Problem Reading Algorithm File!");
-  LoadAlgorithmData(wb, desktop, menu);
+  ApplyCommandOutcome(MenuButton::LoadAlg, LoadAlgorithmData(wb, desktop, menu), menu, wb);
   EXPECT_EQ(desktop.Transcript().back().text, unreadable + folder + " is a folder, not a file.");
 
   EXPECT_EQ(wb.alg.AlgorithmFilePath, "/old/place.alg");

@@ -8,13 +8,11 @@
 
 #include "engine/workbench.h"
 #include "platform/scripted_desktop.h"
-#include "tests/support/fake_menu_view.h"
 #include "tests/support/quadratic_model.h"
 
 namespace estimetrix {
 namespace {
 
-using testing::FakeMenuView;
 using testing::QuadraticModel;
 
 // The quadratic model with a cross term between parameters 1 and 2:
@@ -87,7 +85,7 @@ class CovarianceTest : public ::testing::Test {
     desktop.ExpectMessage("Calculate optimistic SEs only?", optimistic);
   }
 
-  bool Run() { return CovarianceCalculator(wb, desktop, menu, views); }
+  bool Run() { return CovarianceCalculator(wb, desktop, views); }
 
   void ExpectNoStrayDialogues() {
     EXPECT_TRUE(desktop.Failures().empty()) << desktop.Failures().front();
@@ -105,7 +103,6 @@ class CovarianceTest : public ::testing::Test {
   Workbench wb;
   CrossModel* model = nullptr;
   ScriptedDesktop desktop;
-  FakeMenuView menu;
   RecordingViews views;
 };
 
@@ -189,10 +186,8 @@ TEST_F(CovarianceTest, CancellingTheDialogueCalculatesNothingAndKeepsEarlierResu
       script.ExpectMessage(kCovarianceTitle, Answer::Yes);
       script.ExpectInput("Enter constant", std::nullopt);
     }
-    menu.visible = false;
-    EXPECT_FALSE(CovarianceCalculator(wb, script, menu, views)) << "stage " << stage;
+    EXPECT_FALSE(CovarianceCalculator(wb, script, views)) << "stage " << stage;
     EXPECT_TRUE(script.Failures().empty()) << stage;
-    EXPECT_TRUE(menu.visible) << "the menu form comes back, stage " << stage;
     EXPECT_EQ(wb.covariance.GridResults[1](0, 1), 0.25);
     EXPECT_FALSE(wb.covariance.CovarianceActive);
   }

@@ -25,7 +25,6 @@
 #include "engine/covariance.h"
 #include "engine/workbench.h"
 #include "platform/scripted_desktop.h"
-#include "tests/support/fake_menu_view.h"
 #include "tests/support/nist_model.h"
 
 namespace estimetrix {
@@ -78,11 +77,10 @@ GridSEs Covariances(const NistProblem& problem) {
     if (record.title == "Calculate optimistic SEs only?") return DialogReply{Answer::No, {}};
     return std::nullopt;
   });
-  testing::FakeMenuView menu;
   NullViews views;
   GridSEs result;
   result.se.Resize(1, 3, 1, p, -1.0);
-  EXPECT_TRUE(CovarianceCalculator(wb, desktop, menu, views)) << problem.name;
+  EXPECT_TRUE(CovarianceCalculator(wb, desktop, views)) << problem.name;
   EXPECT_TRUE(desktop.Failures().empty()) << problem.name << ": " << desktop.Failures().front();
   for (int k = 1; k <= 3; ++k) {
     result.digits.digits[k] = 11;

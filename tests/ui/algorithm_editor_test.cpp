@@ -483,7 +483,7 @@ void AlgorithmEditorTest::restrictedModeLocksOptionsAndLog() {
 void AlgorithmEditorTest::editCommandAndClosingActions() {
   Session s;
   s.menu.SetTwelveEnabled(true);
-  EditAlgorithmCommand(s.ctx);
+  RunCommand(s.ctx, MenuButton::EditAlg);
   QPointer<Editor> editor = s.ctx.editor;
   QVERIFY(!editor.isNull());
   QCOMPARE(s.menu.events.front(), std::string("close windows"));
@@ -542,7 +542,7 @@ void AlgorithmEditorTest::quittingWithAnEntryOpenInACellSavesIt() {
   MainWindow window(wb, desktop);
   wb.alg.AlgorithmFilePath = path;  // as a load leaves it
   window.show();
-  EditAlgorithmCommand(window.Context());
+  RunCommand(window.Context(), MenuButton::EditAlg);
   Editor* editor = window.Context().editor;
   QVERIFY(editor != nullptr);
   editor->BeginCellEdit(2, Editor::kValueColumn);

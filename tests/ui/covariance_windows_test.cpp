@@ -104,7 +104,7 @@ class CovarianceWindowsTest : public QObject {
   void commandCalculatesThenTheDisplayShowsSavesAndFinishes() {
     Session s;
     ScriptCalculation(s);
-    CovarianceCommand(s.ctx);
+    RunCommand(s.ctx, MenuButton::Covariance);
     QVERIFY2(s.desktop.Failures().empty(), qPrintable(Failures(s.desktop)));
     QCOMPARE(s.desktop.PendingSteps(), size_t{0});
     QVERIFY(s.wb.state.CovarianceCurrent);
@@ -150,7 +150,7 @@ class CovarianceWindowsTest : public QObject {
     Session s;
     s.wb.state.CovarianceCurrent = true;
     s.desktop.ExpectMessage("Covariance", Answer::Yes);
-    CovarianceCommand(s.ctx);
+    RunCommand(s.ctx, MenuButton::Covariance);
     QVERIFY2(s.desktop.Failures().empty(), qPrintable(Failures(s.desktop)));
     QCOMPARE(s.desktop.Transcript().front().text,
              std::string("View the last set of calculated covariance results?"));
@@ -190,7 +190,7 @@ class CovarianceWindowsTest : public QObject {
   void cancelledCommandLeavesNothingToView() {
     Session s;
     s.desktop.ExpectMessage(kCovarianceTitle, Answer::Cancel);
-    CovarianceCommand(s.ctx);
+    RunCommand(s.ctx, MenuButton::Covariance);
     QVERIFY(!s.wb.state.CovarianceCurrent);
     QVERIFY(s.menu.visible);
     QVERIFY(s.menu.applicationMenuEnabled);

@@ -237,7 +237,7 @@ class InitializeFormTest : public QObject {
     };
     wb.alg.AlgorithmFilePath = "start.alg";
     s_->desktop.ExpectMessage("Initialize", Answer::Cancel);
-    InitializeCommand(s_->ctx);
+    RunCommand(s_->ctx, MenuButton::Initialize);
     const DialogRecord& question = s_->desktop.Transcript().back();
     QCOMPARE(question.text, std::string("Algorithm data will be lost during this "
                                         "initialization.\n\n  Do you need to save current "
@@ -251,7 +251,7 @@ class InitializeFormTest : public QObject {
     menu.SetTwelveEnabled(true);
     s_->desktop.ExpectMessage("Initialize", Answer::Yes);
     s_->desktop.ExpectSaveFile("", std::nullopt);
-    InitializeCommand(s_->ctx);
+    RunCommand(s_->ctx, MenuButton::Initialize);
     QVERIFY(wb.alg.AlgorithmFilePath.empty());
     QCOMPARE(menu.Enabled(),
              (std::vector<MenuButton>{MenuButton::Initialize, MenuButton::LoadAlg}));
@@ -269,7 +269,7 @@ class InitializeFormTest : public QObject {
     mdi.resize(1200, 800);
     mdi.show();
     s_->ctx.mdi = &mdi;
-    InitializeCommand(s_->ctx);
+    RunCommand(s_->ctx, MenuButton::Initialize);
     QCOMPARE(mdi.subWindowList().size(), 1);
     QMdiSubWindow* frame = mdi.subWindowList().front();
     auto* form = qobject_cast<frmInitialize*>(frame->widget());

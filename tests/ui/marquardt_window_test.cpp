@@ -110,7 +110,7 @@ class MarquardtWindowTest : public QObject {
     desktop->ExpectMessage("Marquardt minimization", Answer::No);
     desktop->ExpectMessage("Marquardt minimum");
 
-    MarquardtCommand(*ctx);
+    RunCommand(*ctx, MenuButton::Marquardt);
 
     QVERIFY(desktop->Failures().empty());
     QCOMPARE(desktop->PendingSteps(), size_t{0});
@@ -141,7 +141,7 @@ class MarquardtWindowTest : public QObject {
       }
     });
 
-    MarquardtCommand(*ctx);
+    RunCommand(*ctx, MenuButton::Marquardt);
 
     QVERIFY(pressed);
     QVERIFY(desktop->Failures().empty());
@@ -169,7 +169,7 @@ class MarquardtWindowTest : public QObject {
       }
     });
 
-    MarquardtCommand(*ctx);
+    RunCommand(*ctx, MenuButton::Marquardt);
 
     QCOMPARE(presses, 2);
     QVERIFY(desktop->Failures().empty());
@@ -182,7 +182,7 @@ class MarquardtWindowTest : public QObject {
     desktop->ExpectMessage("Marquardt minimization", Answer::No);
     desktop->ExpectMessage("There is nothing to do!");
 
-    MarquardtCommand(*ctx);
+    RunCommand(*ctx, MenuButton::Marquardt);
 
     QVERIFY(desktop->Failures().empty());
     QCOMPARE(desktop->Transcript().back().text, std::string("All step sizes are zero"));
@@ -193,7 +193,7 @@ class MarquardtWindowTest : public QObject {
 
   void cancellingTheDerivativeQuestionRunsNothing() {
     desktop->ExpectMessage("Marquardt minimization", Answer::Cancel);
-    MarquardtCommand(*ctx);
+    RunCommand(*ctx, MenuButton::Marquardt);
     QCOMPARE(desktop->Transcript().size(), size_t{1});
     QCOMPARE(wb->state.FunctionCallCount, 0);
     QVERIFY(menu->visible);

@@ -74,7 +74,7 @@ void SimplexWindowTest::interruptIsAskedAtTheNextPollAndTheMenuComesBack() {
     pending = QString::fromStdString(desktop.Status(StatusBar::Progress, 1));
   });
   desktop.ExpectMessage("Simplex interrupt", Answer::Yes);
-  SimplexCommand(window.Context());
+  RunCommand(window.Context(), MenuButton::Simplex);
 
   QVERIFY(pressed);
   QVERIFY(flagSet);
@@ -100,7 +100,7 @@ void SimplexWindowTest::closingAfterTheRunClearsThePanesAndShowsTheMenu() {
   window.show();
   InitializeAndLoad(wb, 2);
   desktop.ExpectMessage("Simplex minimum");
-  SimplexCommand(window.Context());
+  RunCommand(window.Context(), MenuButton::Simplex);
   QVERIFY(desktop.Failures().empty());
   QVERIFY(MenuBack(window));
   frmSimplex* simplex = FindSimplexWindow(window);
@@ -120,7 +120,7 @@ void SimplexWindowTest::closingAfterTheRunClearsThePanesAndShowsTheMenu() {
 
   // Pressing Simplex again continues from the kept simplex in the same window.
   desktop.ExpectMessage("Simplex minimum");
-  SimplexCommand(window.Context());
+  RunCommand(window.Context(), MenuButton::Simplex);
   QCOMPARE(FindSimplexWindow(window), simplex);
   QVERIFY(simplex->isVisible());
 }
@@ -133,7 +133,7 @@ void SimplexWindowTest::nothingToDoLeavesTheMenuUsable() {
   InitializeAndLoad(wb, 2);
   wb.alg.Steps.Fill(0.0);
   desktop.ExpectMessage("There is nothing to do!");
-  SimplexCommand(window.Context());
+  RunCommand(window.Context(), MenuButton::Simplex);
   QVERIFY(desktop.Failures().empty());
   QCOMPARE(QString::fromStdString(desktop.Transcript().back().text),
            QString("All step sizes are zero"));

@@ -1,0 +1,53 @@
+#include "ui/commands.h"
+
+#include <memory>
+
+#include "ui/algorithm_editor.h"
+#include "ui/app_context.h"
+#include "ui/covariance_windows.h"
+#include "ui/initialize_form.h"
+#include "ui/marquardt_window.h"
+#include "ui/one_function_window.h"
+#include "ui/simplex_window.h"
+
+namespace estimetrix {
+
+namespace {
+
+// The commands' views: the session's windows, found or created on demand.
+class WindowCommandViews : public CommandViews {
+ public:
+  explicit WindowCommandViews(AppContext& ctx) : ctx_(ctx) {}
+
+  OneFunctionView& OneFunction() override { return *OneFunctionWindowFor(ctx_); }
+  SimplexView& Simplex() override { return *SimplexWindow(ctx_); }
+  MarquardtView& Marquardt() override { return *MarquardtWindow(ctx_); }
+  CovarianceViews& Covariance() override {
+    if (!covariance_)
+      covariance_ =
+          std::make_unique<WindowCovarianceViews>(ctx_, FindOrCreateCovarianceWindows(ctx_));
+    return *covariance_;
+  }
+  void OpenModelSetup() override { OpenInitializeForm(ctx_); }
+  void OpenAlgorithmEditor() override {
+    estimetrix::OpenAlgorithmEditor(ctx_, AlgorithmEditor::Mode::Full);
+  }
+  void ComputationRunning(MenuButton command, bool running) override {
+    if (command == MenuButton::Simplex) SimplexWindow(ctx_)->SetRunning(running);
+    if (command == MenuButton::Marquardt) MarquardtWindow(ctx_)->SetRunning(running);
+  }
+
+ private:
+  AppContext& ctx_;
+  std::unique_ptr<WindowCovarianceViews> covariance_;
+};
+
+}  // namespace
+
+CommandOutcome RunCommand(AppContext& ctx, MenuButton button) {
+  WindowCommandViews views(ctx);
+  CommandContext command{ctx.wb, ctx.desktop, ctx.menu, views};
+  return RunMenuCommand(button, command);
+}
+
+}  // namespace estimetrix

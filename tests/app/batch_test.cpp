@@ -15,6 +15,7 @@
 #include "engine/algorithm_file.h"
 #include "engine/objective.h"
 #include "model/initialize.h"
+#include "platform/text_file.h"
 #include "tests/support/temporary_folder.h"
 
 namespace estimetrix {
@@ -93,6 +94,38 @@ class BatchTest : public ::testing::Test {
       return reply;
     });
     return area;
+  }
+
+  // An algorithm file for the model of Sizes(): default data with a start
+  // near the two peaks.
+  std::string WriteStart(const std::string& name) {
+    Workbench wb;
+    ScriptedDesktop desktop;
+    desktop.SetResponder(ScriptedDesktop::DeclineEverything);
+    CarapexSetup setup;
+    setup.frequencyPath = sizes_;
+    setup.identifiedText = "2";
+    if (!InitializeCarapex(wb, desktop, setup)) return {};
+    SetDefaultAlgorithmData(wb.alg);
+    const double values[] = {8.0, 2.0, 1.0, 0.0, 0, 0, 0, 0, 0, 0, 0.6, 0.05};
+    for (int i = 1; i <= 12; ++i) wb.alg.Values[i] = values[i - 1];
+    wb.alg.Values[22] = 0.6;
+    wb.alg.Values[23] = -1;
+    std::string path = (dir_ / name).string(), error;
+    if (!WriteAlgorithmFile(wb, path, error)) return {};
+    return path;
+  }
+
+  // A copy of `path` whose value of parameter 2 (line 3) is not a number:
+  // a read that fails after parameter 1 has been taken.
+  std::string WriteBroken(const std::string& path, const std::string& name) {
+    std::string error;
+    std::optional<std::vector<std::string>> lines = ReadTextLines(path, error);
+    if (!lines || lines->size() < 3) return {};
+    (*lines)[2].replace(0, 14, "          1.2x");
+    std::string text;
+    for (const std::string& line : *lines) text += line + "\r\n";
+    return Write(name, text);
   }
 
   std::vector<std::string> Sizes(std::vector<std::string> rest) {
@@ -222,6 +255,127 @@ TEST_F(BatchTest, UnansweredQuestionEndsTheRunWithStatusTwo) {
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err, "Note: about to ask\n");
   EXPECT_EQ(trace_, (std::vector<std::string>{"prepare 23", "ask yes", "count 23"}));
+}
+
+// After a read that fails part way no command may touch the half-read data:
+// the run stops at once, and a session that goes on refuses every command but
+// a new load until a whole file is in.
+TEST_F(BatchTest, APartlyReadFileIsUsedByNoCommandUntilAWholeLoad) {
+  const std::string good = WriteStart("start.alg");
+  ASSERT_FALSE(good.empty());
+  const std::string bad = WriteBroken(good, "broken.alg");
+  ASSERT_FALSE(bad.empty());
+  const std::string saved = (dir_ / "saved.alg").string();
+  areas_ = AllBatchAreas();
+
+  BatchRun run = Batch(Sizes({"--alg", good, "load-alg", bad, "evaluate", "save-alg", saved}));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err.rfind("Algorithm file - information input failed: Algorithm file seems to "
+                          "have inappropriate, badly formatted, or missing, information - better "
+                          "check it!\n\nLine 3, columns 1-14 (value of parameter 2): \"1.2x\" is "
+                          "not a number.\n",
+                          0),
+            0u)
+      << run.err;
+  EXPECT_TRUE(run.out.empty()) << run.out;
+  EXPECT_FALSE(fs::exists(saved));
+
+  // The same steps in one session that carries on past the failed load.
+  Workbench wb;
+  ScriptedDesktop desktop;
+  std::ostringstream out, err;
+  desktop.SetResponder([&err](const DialogRecord& record) -> std::optional<DialogReply> {
+    if (record.kind != DialogKind::Message || record.buttons != Buttons::Ok) return std::nullopt;
+    err << record.title << ": " << record.text << "\n";
+    return DialogReply{};
+  });
+  MenuState menu(wb);
+  BatchViews views(err);
+  BatchSession session{wb, desktop, {}, out, err, menu, views};
+  CarapexSetup setup;
+  setup.frequencyPath = sizes_;
+  setup.identifiedText = "2";
+  ASSERT_TRUE(InitializeCarapex(wb, desktop, setup));
+  menu.ShowMenu();
+  ASSERT_EQ(LoadAlgorithmThroughMenu(session, good), 0) << err.str();
+  EXPECT_EQ(LoadAlgorithmThroughMenu(session, bad), 1);
+  EXPECT_TRUE(wb.alg.PartlyRead);
+
+  err.str("");
+  const size_t shown = desktop.Transcript().size();
+  EXPECT_EQ(session.Run(MenuButton::Simplex, "simplex"), CommandOutcome::Refused);
+  EXPECT_EQ(err.str(),
+            "estimetrix-batch: simplex: not available now: the algorithm data are missing or "
+            "were only partly read (load a whole algorithm file first)\n");
+  EXPECT_EQ(session.Run(MenuButton::SaveAlg, "save-alg"), CommandOutcome::Refused);
+  EXPECT_EQ(desktop.Transcript().size(), shown);  // nothing was asked or run
+  EXPECT_TRUE(desktop.Failures().empty());
+
+  ASSERT_EQ(LoadAlgorithmThroughMenu(session, good), 0) << err.str();
+  EXPECT_FALSE(wb.alg.PartlyRead);
+  EXPECT_EQ(session.Run(MenuButton::OneFunction, "evaluate"), CommandOutcome::Done);
+  EXPECT_TRUE(std::isfinite(views.Objective()));
+  EXPECT_TRUE(desktop.Failures().empty());
+}
+
+// The objective printed after a save is the one at the values the file holds,
+// which a later load of that file starts from.
+TEST_F(BatchTest, SaveAlgPrintsTheObjectiveAtTheValuesAsWritten) {
+  const std::string start = WriteStart("start.alg");
+  ASSERT_FALSE(start.empty());
+  const std::string saved = (dir_ / "saved.alg").string();
+  areas_ = AllBatchAreas();
+  BatchRun run = Batch(Sizes({"--alg", start, "save-alg", saved}));
+  EXPECT_EQ(run.status, 0) << run.err;
+  ASSERT_TRUE(fs::exists(saved));
+
+  Workbench wb;
+  ScriptedDesktop desktop;
+  CarapexSetup setup;
+  setup.frequencyPath = sizes_;
+  setup.identifiedText = "2";
+  ASSERT_TRUE(InitializeCarapex(wb, desktop, setup));
+  ASSERT_TRUE(LoadAlgorithmFile(wb, desktop, saved));
+  NormalizeFuseGroups(wb.alg, wb.fuse);
+  BuildFreeParameterList(wb.alg, wb.free);
+  const double expected = EvaluateObjective(wb, wb.alg.Values, 1);
+  ASSERT_TRUE(std::isfinite(expected));
+  EXPECT_EQ(run.out,
+            "saved " + saved + ": " + ObjectiveLine(expected) + " at the values as written\n");
+}
+
+// The example a new user runs first, from set-up file to saved results.
+TEST_F(BatchTest, TheDungenessExampleRunsFromEvaluationToSavedResults) {
+  const std::string cov = (dir_ / "dungeness.cov").string();
+  const std::string alg = (dir_ / "dungeness.alg").string();
+  areas_ = AllBatchAreas();
+  BatchRun run =
+      Batch({"--setup", std::string(ESTIMETRIX_EXAMPLES) + "/dungeness/dungeness.setup", "evaluate",
+             "simplex", "marquardt", "covariance", "save-cov", cov, "save-alg", alg});
+  ASSERT_EQ(run.status, 0) << run.err;
+
+  // evaluate, simplex and marquardt each end with their objective line.
+  std::vector<double> objectives;
+  std::string savedLine;
+  std::istringstream lines(run.out);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("objective ", 0) == 0)
+      objectives.push_back(std::strtod(line.c_str() + 10, nullptr));
+    if (line.rfind("saved ", 0) == 0) savedLine = line;
+  }
+  ASSERT_EQ(objectives.size(), 3u) << run.out;
+  EXPECT_LT(objectives[1], objectives[0]);
+  EXPECT_LE(objectives[2], objectives[1]);
+  EXPECT_NEAR(objectives[2], 1916.746, 0.01);
+  EXPECT_NE(run.out.find("Parameter values, step sizes"), std::string::npos);
+
+  EXPECT_TRUE(fs::exists(cov));
+  ASSERT_TRUE(fs::exists(alg));
+  EXPECT_EQ(savedLine.rfind("saved " + alg + ": objective ", 0), 0u) << savedLine;
+  EXPECT_NE(savedLine.find(" at the values as written"), std::string::npos) << savedLine;
+  const double asSaved =
+      std::strtod(savedLine.c_str() + savedLine.find("objective ") + 10, nullptr);
+  EXPECT_NEAR(asSaved, objectives[2], 1E-3);
 }
 
 }  // namespace

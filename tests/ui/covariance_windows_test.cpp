@@ -7,6 +7,7 @@
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 #include <filesystem>
@@ -130,13 +131,14 @@ class CovarianceWindowsTest : public QObject {
     QVERIFY(display.screenButton()->isEnabled());
     QCOMPARE(s.desktop.Status(StatusBar::Progress, 1), std::string());
 
-    const auto path = std::filesystem::temp_directory_path() / "covariance_windows_test.cov";
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const std::filesystem::path path = folder.filePath("covariance_windows_test.cov").toStdString();
     s.desktop.ExpectSaveFile("Save covariance data in...", path.string());
     QTest::mouseClick(display.fileButton(), Qt::LeftButton);
     QVERIFY(std::filesystem::exists(path));
     QVERIFY(data.Text().rfind("Originally saved with the file name: " + path.string() + "\n\n",
                               0) == 0);
-    std::filesystem::remove(path);
 
     QTest::mouseClick(display.finishButton(), Qt::LeftButton);
     QVERIFY(!display.isVisible());

@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <cstdio>
 #include <fstream>
@@ -51,6 +52,7 @@ class InitializeFormTest : public QObject {
     ScriptedDesktop desktop;
     testing::FakeMenuView menu;
     AppContext ctx{wb, desktop, menu};
+    QTemporaryDir folder;  // this test's own files
   };
 
   std::unique_ptr<Session> s_;
@@ -77,8 +79,8 @@ class InitializeFormTest : public QObject {
     return shown.empty() ? std::string() : shown.back().title + "|" + shown.back().text;
   }
 
-  static std::string SizeFile() {
-    std::string path = QDir::temp().filePath("estimetrix_form_sizes.dat").toStdString();
+  std::string SizeFile() const {
+    std::string path = s_->folder.filePath("estimetrix_form_sizes.dat").toStdString();
     std::ofstream file(path, std::ios::binary);
     file << "Midpoint,Count\r\n";
     for (int c = 1; c <= 20; ++c) {

@@ -3,6 +3,7 @@
 
 #include "ui/menu_form.h"
 
+#include <QAction>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -10,6 +11,7 @@
 #include <QPushButton>
 #include <QtTest>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "tests/ui/workbench_fixture.h"
@@ -38,6 +40,17 @@ void Click(Session& s, MenuButton button) {
   QTest::mouseClick(s.window.MenuForm().Button(button), Qt::LeftButton);
 }
 
+std::string AlgorithmFile(const std::string& name) {
+  return std::string(ESTIMETRIX_TEST_DATA) + "/alg/" + name;
+}
+
+// "&Load algorithm data", Yes, then the file `name`.
+void LoadThroughTheButton(Session& s, const std::string& name) {
+  s.desktop.ExpectMessage("Load algorithm data", Answer::Yes);
+  s.desktop.ExpectOpenFile("Open algorithm data file", AlgorithmFile(name));
+  Click(s, MenuButton::LoadAlg);
+}
+
 }  // namespace
 
 class MenuFormTest : public QObject {
@@ -47,6 +60,7 @@ class MenuFormTest : public QObject {
   void buttonsCarryTheirCaptionsAndNames();
   void enablingFollowsTheModelAndItsData();
   void loadingDefaultValuesEnablesEverything();
+  void aFilePartlyReadLeavesOnlyLoadAndInitializeUntilAWholeLoad();
   void savingLocksTheButtonsWhileTheDialogIsOpen();
   void oneFunctionCallShowsItsReportAndClosingBringsTheMenuBack();
   void resultsEvaluateOnceWithoutPriorThenAskForTheSummary();
@@ -99,6 +113,38 @@ void MenuFormTest::loadingDefaultValuesEnablesEverything() {
   QCOMPARE(s.window.MenuForm().Button(MenuButton::UserSummary)->text(),
            QString("Res&ults Summary"));
   QCOMPARE(s.desktop.Status(StatusBar::Files, 1), "Algorithm file: " + s.wb.alg.AlgorithmFilePath);
+}
+
+void MenuFormTest::aFilePartlyReadLeavesOnlyLoadAndInitializeUntilAWholeLoad() {
+  Session s(Stage::Loaded, 3);
+  frmMenu& menu = s.window.MenuForm();
+  QCOMPARE(Enabled(menu), kNames);
+  const QStringList loadAndInitialize = {"cmdInitialize", "cmdLoadAlg", "cmdQuit"};
+
+  // Line 3 holds "abc" for a value: parameter 1 was read before it.
+  bool menuShownDuringMessage = true;
+  s.desktop.SetResponder([&](const DialogRecord& record) -> std::optional<DialogReply> {
+    if (record.title != "Algorithm file - information input failed") return std::nullopt;
+    menuShownDuringMessage = menu.Frame()->isVisible();
+    return DialogReply{Answer::Ok, std::nullopt};
+  });
+  LoadThroughTheButton(s, "bad_value.alg");
+  QVERIFY2(s.desktop.Failures().empty(), qPrintable(s.Transcript()));
+  QCOMPARE(s.desktop.Transcript().size(), size_t(3));
+  QVERIFY(!menuShownDuringMessage);
+  QVERIFY(menu.Frame()->isVisible());
+  QCOMPARE(Enabled(menu), loadAndInitialize);
+
+  // Shown again from the Application menu, the form keeps the rule.
+  s.window.findChild<QAction*>("mnuMainMenu")->trigger();
+  QCOMPARE(Enabled(menu), loadAndInitialize);
+
+  LoadThroughTheButton(s, "hand_written.alg");
+  QVERIFY2(s.desktop.Failures().empty(), qPrintable(s.Transcript()));
+  QCOMPARE(Enabled(menu), kNames);
+  QCOMPARE(s.wb.alg.Values[2], -2500.0);
+  menu.ShowMenu();
+  QCOMPARE(Enabled(menu), kNames);
 }
 
 void MenuFormTest::savingLocksTheButtonsWhileTheDialogIsOpen() {

@@ -4,12 +4,15 @@
 #include "app/batch_runner.h"
 #include "engine/algorithm_data.h"
 #include "engine/algorithm_file.h"
+#include "engine/format.h"
 #include "engine/objective.h"
 #include "model/initialize.h"
 
 namespace estimetrix {
 
 namespace {
+
+constexpr const char* kThreads = "--threads";
 
 struct SetupOption {
   const char* key;  // the set-up file key; the option is "--" + key
@@ -56,6 +59,10 @@ BatchArea ModelBatchArea() {
                           "below); the options given override it."});
   for (const SetupOption& option : kSetupOptions)
     area.options.push_back({std::string("--") + option.key, option.valueName, option.help});
+  area.options.push_back({kThreads, "N",
+                          "Threads that evaluate independent points (covariance grids, "
+                          "Marquardt's numerical derivatives) side by side; default every "
+                          "hardware thread. Results are the same for any number."});
   area.commands.push_back(
       {"evaluate", "",
        "One function call at the loaded values: the report, then \"objective <value>\" "
@@ -69,6 +76,13 @@ BatchArea ModelBatchArea() {
 }
 
 int InitializeFromOptions(BatchSession& session) {
+  if (session.Has(kThreads)) {
+    long long threads = 0;
+    if (!StrictInteger(session.Option(kThreads), 1, 1024, threads))
+      return BatchFail(session, std::string(kThreads) + " needs a whole number from 1 to 1024, not \"" +
+                                    session.Option(kThreads) + "\"");
+    session.wb.ThreadCount = static_cast<int>(threads);
+  }
   CarapexSetup setup;
   std::string algorithmPath;
   std::string error;

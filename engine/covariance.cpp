@@ -153,7 +153,7 @@ bool AskConstants(Workbench& wb, Desktop& desktop, CovarianceSetup& setup) {
 // Replaces the stored covariance state by the new calculation's starting point.
 void CommitSetup(Workbench& wb, const CovarianceSetup& setup) {
   CovarianceState& cov = wb.covariance;
-  cov.Resize(wb.alg.ParameterCount);
+  cov.Resize(wb.alg.ParameterCount, CountFree(setup.baseSteps));
   cov.BaseValues = setup.baseValues;
   cov.BaseSteps = setup.baseSteps;
   cov.BaseObjective = setup.baseObjective;
@@ -165,8 +165,6 @@ void CommitSetup(Workbench& wb, const CovarianceSetup& setup) {
   SetCovarianceRows(wb);
   // The matrix routines name failing parameters through the free list.
   BuildFreeParameterList(wb.alg, wb.free);
-  wb.gradient.Resize(1, wb.alg.ParameterCount, 0.0);
-  wb.secondDerivatives.Resize(1, wb.alg.ParameterCount, 1, wb.alg.ParameterCount, 0.0);
 }
 
 void NumericalGrids(Workbench& wb, Desktop& desktop, CovarianceViews& views) {

@@ -256,7 +256,7 @@ void ResetHessian(Workbench& wb) {
   MatrixWork& m = wb.matrix;
   if (m.HessianMatrix.Rows() < n || m.InverseWork.Rows() < n || m.CholeskyWork.Rows() < n ||
       m.PivotIndex.Size() < n || m.RowScale.Size() < n || m.CholeskyDiagonal.Size() < n) {
-    m.Resize(std::max(n, wb.alg.ParameterCount));
+    m.Resize(n);
   }
   m.HessianMatrix.Fill(0.0);
 }

@@ -5,6 +5,7 @@
 // available after a calculation so the report can be shown again, the file
 // saved, and the standard errors used to seed later evaluations.
 
+#include <algorithm>
 #include <array>
 #include <string>
 
@@ -53,9 +54,11 @@ struct CovarianceState {
   DisplayMode CovarianceDisplayMode = DisplayMode::Fresh;
   std::string CovarianceReport;             // the last report text built
 
-  // Sizes the arrays for a model of n parameters (model initialisation, and
-  // when a calculation starts). Earlier results are discarded.
-  void Resize(int n) {
+  // Sizes the arrays for a model of n parameters with `rows` covariance rows
+  // (model initialisation, and when a calculation starts). Earlier results
+  // are discarded.
+  void Resize(int n) { Resize(n, n); }
+  void Resize(int n, int rows) {
     BaseValues.Resize(1, n, 0.0);
     BaseSteps.Resize(1, n, 0.0);
     BaseObjective = 0.0;
@@ -72,7 +75,8 @@ struct CovarianceState {
     DerivativeValues.Resize(1, 2);
     FreeGradient.Resize(1, 0, 0.0);
     GridResults.Resize(1, kCovarianceGrids);
-    for (int k = 1; k <= kCovarianceGrids; ++k) GridResults[k].Resize(0, n, 0, n, -1.0);
+    const int last = std::max(rows, 1);  // (1, 0) holds the product of the variances
+    for (int k = 1; k <= kCovarianceGrids; ++k) GridResults[k].Resize(0, last, 0, last, -1.0);
     CovarianceReport.clear();
   }
 

@@ -111,8 +111,8 @@ MarquardtResult MarquardtRun::Run() {
 
 MarquardtRun::Flow MarquardtRun::Start() {
   const int n = wb_.alg.ParameterCount;
-  if (m_.TrialVector.Size() != n) m_.Resize(n);
-  if (wb_.matrix.HessianMatrix.Rows() != n) wb_.matrix.Resize(n);
+  if (m_.TrialVector.Size() != n || m_.IterationHessian.Rows() < p_) m_.Resize(n, p_);
+  if (wb_.matrix.HessianMatrix.Rows() < p_) wb_.matrix.Resize(p_);
   view_.Show(p_);
   view_.SetInterruptEnabled(false);
   view_.SetText("");
@@ -263,9 +263,8 @@ bool MarquardtRun::BuildAndSolveSystem() {
 }
 
 void MarquardtRun::CopyDisplayDerivatives() {
-  const int n = wb_.alg.ParameterCount;
-  m_.DisplayGradient.Resize(1, n, 0.0);
-  m_.DisplayHessian.Resize(1, n, 1, n, 0.0);
+  m_.DisplayGradient.Resize(1, p_, 0.0);
+  m_.DisplayHessian.Resize(1, p_, 1, p_, 0.0);
   for (int i = 1; i <= p_; ++i) {
     m_.DisplayGradient[i] = m_.FreeGradient[i];
     for (int j = i; j <= p_; ++j) m_.DisplayHessian(i, j) = m_.IterationHessian(i, j);
@@ -314,8 +313,8 @@ MarquardtRun::Flow MarquardtRun::Derivatives(bool firstOfRun) {
 // Central differences with relative steps: p(p+1) counted evaluations.
 MarquardtRun::Flow MarquardtRun::NumericalDerivatives() {
   const auto& free = wb_.free;
-  if (m_.DerivativeValues.Size() != 2)
-    wb_.marquardt.ResizeNumericalDerivatives(wb_.alg.ParameterCount);
+  if (m_.DerivativeValues.Size() != 2 || m_.DerivativeValues[1].Rows() < p_)
+    wb_.marquardt.ResizeNumericalDerivatives(p_);
   Vector h(1, p_, 0.0);
   for (int i = 1; i <= p_; ++i)
     h[i] = free.FreeValues[i] == 0.0 ? kDerivativeStep : free.FreeValues[i] * kDerivativeStep;
@@ -624,12 +623,13 @@ MarquardtResult MarquardtMinimize(Workbench& wb, Desktop& desktop, MarquardtView
 
 void SizeMarquardtDerivatives(Workbench& wb) {
   const int n = wb.alg.ParameterCount;
-  wb.marquardt.Resize(n);
+  const int p = wb.free.FreeCount;
+  wb.marquardt.Resize(n, p);
   if (wb.state.MarquardtDerivatives == DerivativeChoice::Analytical) {
     wb.gradient.Resize(1, n, 0.0);
     wb.secondDerivatives.Resize(1, n, 1, n, 0.0);
   } else {
-    wb.marquardt.ResizeNumericalDerivatives(n);
+    wb.marquardt.ResizeNumericalDerivatives(p);
   }
 }
 

@@ -29,20 +29,22 @@ struct MarquardtState {
   // pair (i, j), j >= i. Sized only when numerical derivatives are chosen.
   Array1<Matrix> DerivativeValues;
 
-  // Sizes the per-parameter arrays for a model of n parameters.
-  void Resize(int n) {
+  // Sizes the arrays for a model of n parameters of which p are free: the
+  // full vectors to n, the free-space arrays to p.
+  void Resize(int n, int p) {
     TrialVector.Resize(1, n, 0.0);
-    FreeGradient.Resize(1, n, 0.0);
-    IterationHessian.Resize(1, n, 1, n, 0.0);
-    DisplayGradient.Resize(1, n, 0.0);
-    DisplayHessian.Resize(1, n, 1, n, 0.0);
-    StepColumn.Resize(1, n, 1, 1, 0.0);
+    FreeGradient.Resize(1, p, 0.0);
+    IterationHessian.Resize(1, p, 1, p, 0.0);
+    DisplayGradient.Resize(1, p, 0.0);
+    DisplayHessian.Resize(1, p, 1, p, 0.0);
+    StepColumn.Resize(1, p, 1, 1, 0.0);
     DerivativeWork.Resize(1, n, 0.0);
     DerivativeValues.Resize(1, 0);
   }
+  void Resize(int n) { Resize(n, n); }
 
-  // The 2 x N x N work array of numerical derivatives.
-  void ResizeNumericalDerivatives(int n) { DerivativeValues.Resize(1, 2, Matrix(n, n, 0.0)); }
+  // The 2 x p x p work array of numerical derivatives.
+  void ResizeNumericalDerivatives(int p) { DerivativeValues.Resize(1, 2, Matrix(p, p, 0.0)); }
 };
 
 }  // namespace estimetrix

@@ -478,7 +478,7 @@ void SimplexRun::PrepareArrays() {
   const Matrix& simplex = s_.SimplexMatrix;
   if (simplex.Rows() < p_ || simplex.Cols() < p_ + 2 || s_.VertexValues.Size() < p_ + 1 ||
       s_.TrialPoint.Size() < p_ || s_.ExtensionPoint.Size() < p_) {
-    s_.Resize(std::max(p_, wb_.alg.ParameterCount));
+    s_.Resize(p_);
   }
   point_.Resize(1, p_, 0.0);
   bestPoint_.Resize(1, p_, 0.0);

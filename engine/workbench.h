@@ -43,15 +43,18 @@ struct Workbench {
   // serial path alone. Results are the same for any count.
   int ThreadCount = 0;
 
-  // Sizes the engine's per-parameter arrays after MODEL(NF = 0) fixed N.
+  // Sizes the engine's per-parameter arrays after MODEL(NF = 0) fixed N and
+  // drops the square work arrays: each command sizes those when it runs, to
+  // the number of parameters it works on, so a model with thousands of
+  // parameters costs nothing until a command needs the memory.
   void ResizeForModel(int n) {
-    matrix.Resize(n);
+    matrix.Resize(0);
     priors.Resize(n);
-    simplex.Resize(n);
-    marquardt.Resize(n);
-    covariance.Resize(n);
-    gradient.Resize(1, n, 0.0);
-    secondDerivatives.Resize(1, n, 1, n, 0.0);
+    simplex.Resize(0);
+    marquardt.Resize(n, 0);
+    covariance.Resize(n, 0);
+    gradient.Resize(1, 0, 0.0);
+    secondDerivatives.Resize(1, 0, 1, 0, 0.0);
   }
 };
 

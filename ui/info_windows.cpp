@@ -2,9 +2,16 @@
 
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QFormLayout>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTextBrowser>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <functional>
+#include <thread>
+
+#include "engine/workbench.h"
 
 namespace estimetrix {
 
@@ -74,7 +81,9 @@ Nelder, J.A. and Mead, R. (1965) A simplex method for function minimization.
 <i>The Computer Journal</i> 7: 308-313.</p>
 )";
 
-void ShowInfo(QWidget* mainWindow, const char* objectName, const char* title, const char* html) {
+// `extra` adds controls below the text (the Defaults window's settings).
+void ShowInfo(QWidget* mainWindow, const char* objectName, const char* title, const char* html,
+              const std::function<void(QDialog&, QVBoxLayout&)>& extra = {}) {
   QDialog dialog(mainWindow);
   dialog.setObjectName(objectName);
   dialog.setWindowTitle(title);
@@ -86,6 +95,7 @@ void ShowInfo(QWidget* mainWindow, const char* objectName, const char* title, co
   text->setHtml(QString::fromUtf8(html));
   text->setOpenLinks(false);
   layout->addWidget(text);
+  if (extra) extra(dialog, *layout);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &dialog);
   buttons->button(QDialogButtonBox::Ok)->setObjectName("cmdOK");
   QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
@@ -96,8 +106,25 @@ void ShowInfo(QWidget* mainWindow, const char* objectName, const char* title, co
 
 }  // namespace
 
-void ShowDefaultsWindow(QWidget* mainWindow) {
-  ShowInfo(mainWindow, "frmDefaults", "Defaults etc.", kDefaultsText);
+void ShowDefaultsWindow(QWidget* mainWindow, Workbench& wb) {
+  ShowInfo(mainWindow, "frmDefaults", "Defaults etc.", kDefaultsText,
+           [&wb](QDialog& dialog, QVBoxLayout& layout) {
+             auto* form = new QFormLayout;
+             auto* threads = new QSpinBox(&dialog);
+             threads->setObjectName("spnThreads");
+             threads->setRange(0, 1024);
+             const unsigned hardware = std::max(1u, std::thread::hardware_concurrency());
+             threads->setSpecialValueText(QString("All (%1)").arg(hardware));
+             threads->setValue(wb.ThreadCount);
+             threads->setToolTip(
+                 "Covariance grids and Marquardt's numerical derivatives evaluate independent "
+                 "points side by side on this many threads. Results are the same for any "
+                 "number; 1 evaluates one point at a time.");
+             form->addRow("Threads for independent evaluations:", threads);
+             layout.addLayout(form);
+             QObject::connect(threads, &QSpinBox::valueChanged, &dialog,
+                              [&wb](int value) { wb.ThreadCount = value; });
+           });
 }
 
 void ShowWisdomWindow(QWidget* mainWindow) {

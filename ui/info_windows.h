@@ -7,7 +7,10 @@ class QWidget;
 
 namespace estimetrix {
 
-void ShowDefaultsWindow(QWidget* mainWindow);
+struct Workbench;
+
+// The Defaults window also holds the session's settings (the thread count).
+void ShowDefaultsWindow(QWidget* mainWindow, Workbench& wb);
 void ShowWisdomWindow(QWidget* mainWindow);
 void ShowCreditsWindow(QWidget* mainWindow);
 

@@ -153,7 +153,8 @@ void MainWindow::BuildMenus() {
   // Menu-bar items without a drop-down open their window at once.
   QAction* defaults = bar->addAction("&Defaults etc.");
   defaults->setObjectName("mnuDefaults");
-  connect(defaults, &QAction::triggered, this, [this] { ShowInfoWindow(ShowDefaultsWindow); });
+  // Results do not depend on the thread count, so it may change at any time.
+  connect(defaults, &QAction::triggered, this, [this] { ShowDefaultsWindow(this, wb_); });
   QAction* wisdom = bar->addAction("&Wisdom");
   wisdom->setObjectName("mnuWisdom");
   connect(wisdom, &QAction::triggered, this, [this] { ShowInfoWindow(ShowWisdomWindow); });

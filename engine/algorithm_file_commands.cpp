@@ -59,9 +59,16 @@ CommandOutcome LoadChosenFile(Workbench& wb, Desktop& desktop, MenuView& menu) {
   }
   const AlgorithmData before = wb.alg;
   if (ReadFileAt(wb, desktop, &menu, *path)) return CommandOutcome::Done;
-  const bool untouched = wb.alg.Values == before.Values && wb.alg.Steps == before.Steps &&
-                         wb.alg.FuseCodes == before.FuseCodes &&
-                         wb.alg.AlgorithmFilePath == before.AlgorithmFilePath;
+  const AlgorithmData& after = wb.alg;
+  const bool untouched =
+      after.Values == before.Values && after.Steps == before.Steps &&
+      after.FuseCodes == before.FuseCodes && after.SimplexLimit == before.SimplexLimit &&
+      after.MaxFunctionCalls == before.MaxFunctionCalls &&
+      after.TerminalOutputFrequency == before.TerminalOutputFrequency &&
+      after.FileOutputFrequency == before.FileOutputFrequency &&
+      after.OutputFileName == before.OutputFileName &&
+      after.StepReductionFraction == before.StepReductionFraction &&
+      after.AlgorithmFilePath == before.AlgorithmFilePath;
   if (untouched) return CommandOutcome::Refused;
   wb.alg.PartlyRead = true;
   return CommandOutcome::Failed;

@@ -130,6 +130,7 @@ void ResetEngine(Workbench& wb, Desktop& desktop, const CarapexSetup& setup) {
   wb.priors.PriorsFilePath.clear();
   wb.state.CovarianceCurrent = false;
   wb.state.SimplexRetained = false;
+  wb.alg.PartlyRead = false;
   wb.ResizeForModel(n);
   wb.priors.PriorTypes.Resize(1, n, "U");
   wb.priors.FirstTerms.Resize(1, n, kUnusedPriorTerm);

@@ -1,6 +1,7 @@
 #include "ui/quit_sequence.h"
 
 #include "engine/algorithm_file.h"
+#include "engine/commands.h"
 #include "engine/workbench.h"
 #include "platform/desktop.h"
 
@@ -49,8 +50,9 @@ bool AskYesNo(Desktop& desktop, const std::string& title, const std::string& tex
 // could not be written and then decided not to quit after all.
 bool OfferAlgorithmSave(Workbench& wb, Desktop& desktop) {
   // Before a load or default values there is nothing worth saving (and no
-  // model to name the data file in the dialogue's filter).
-  if (wb.alg.AlgorithmFilePath.empty() || !wb.model) return true;
+  // model to name the data file in the dialogue's filter); data that a failed
+  // read left half filled would overwrite the very file the user must mend.
+  if (!AlgorithmDataUsable(wb) || !wb.model) return true;
   if (!AskYesNo(desktop, "What about algorithm data?", "Save algorithm data?")) return true;
   SaveWatchingDesktop watcher(desktop);
   if (Save_Alg(wb, watcher, AlgorithmFileWriter::MainMenu) || !watcher.NameChosen()) return true;

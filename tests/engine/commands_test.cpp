@@ -18,6 +18,9 @@
 #include "tests/support/fake_menu_view.h"
 #include "tests/support/quadratic_model.h"
 #include "tests/support/recording_marquardt_view.h"
+#include "tests/support/temporary_folder.h"
+#include "engine/format.h"
+#include "platform/text_file.h"
 
 namespace estimetrix {
 namespace {
@@ -280,6 +283,35 @@ TEST_F(CommandsTest, APartlyReadFileLeavesOnlyLoadAndInitializeUntilReplaced) {
   EXPECT_EQ(EnabledOn(state), kLoadAndInitialize);
   EXPECT_TRUE(desktop.Failures().empty()) << Failures(desktop);
   EXPECT_EQ(desktop.PendingSteps(), 0u);
+}
+
+// Reading the same file again after the user broke a setting line: the
+// values are the same as before, but the settings read before the bad line
+// are new, so the data are half read all the same.
+TEST_F(CommandsTest, ARereadThatChangesOnlySettingsBeforeFailingIsHalfRead) {
+  MenuState state(wb);
+  testing::TemporaryFolder folder;
+  const std::string path = folder.File("edited.alg");
+  std::string error;
+  std::vector<std::string> lines = *ReadTextLines(DataFile("hand_written.alg"), error);
+  auto Join = [](const std::vector<std::string>& parts) {
+    std::string text;
+    for (const std::string& part : parts) text += part + "\n";
+    return text;
+  };
+  ASSERT_TRUE(SaveTextFileAtomically(path, ToCrLf(Join(lines)), error)) << error;
+  ExpectLoad(path);
+  ASSERT_EQ(Run(MenuButton::LoadAlg, state), CommandOutcome::Done);
+
+  lines[4].replace(0, 14, RightJustify("5.0000000E-02", 14));  // the simplex limit
+  lines[5].replace(0, 14, RightJustify("many", 14));           // the maximum of calls
+  ASSERT_TRUE(SaveTextFileAtomically(path, ToCrLf(Join(lines)), error)) << error;
+  ExpectLoad(path);
+  desktop.ExpectMessage(kReaderTitle);
+  EXPECT_EQ(Run(MenuButton::LoadAlg, state), CommandOutcome::Failed);
+  EXPECT_TRUE(wb.alg.PartlyRead);
+  EXPECT_EQ(EnabledOn(state), kLoadAndInitialize);
+  EXPECT_TRUE(desktop.Failures().empty()) << Failures(desktop);
 }
 
 }  // namespace

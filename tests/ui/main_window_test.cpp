@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QSpinBox>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QtTest>
@@ -121,6 +122,8 @@ void MainWindowTest::infoWindowsAreModalWithOk() {
       QVERIFY(open);
       seenName = open->objectName();
       seenText = open->findChild<QTextBrowser*>()->toPlainText();
+      // The Defaults window also sets how many threads evaluate side by side.
+      if (auto* threads = open->findChild<QSpinBox*>("spnThreads")) threads->setValue(1);
       open->findChild<QPushButton*>("cmdOK")->click();
     });
     Action(s.window, c[0])->trigger();  // returns once OK closed it
@@ -128,6 +131,7 @@ void MainWindowTest::infoWindowsAreModalWithOk() {
     QVERIFY2(seenText.contains(c[2]), c[1]);
   }
   QVERIFY(!QApplication::activeModalWidget());
+  QCOMPARE(s.wb.ThreadCount, 1);
 }
 
 void MainWindowTest::quitRefusedUnlessYes() {
@@ -143,11 +147,18 @@ void MainWindowTest::quitRefusedUnlessYes() {
   QVERIFY(ask.buttons == Buttons::YesNo && ask.icon == Icon::Question);
   QCOMPARE(ask.defaultButton, 2);  // No
 
-  // Without algorithm data there is nothing to offer to save.
+  // Without algorithm data there is nothing to offer to save, and data a
+  // failed read left half filled are not offered either: saving them would
+  // overwrite the file the user has to mend.
   Session fresh;
   fresh.desktop.ExpectMessage("Exit Estimetrix", Answer::Yes);
   QVERIFY(fresh.window.close());
   QCOMPARE(fresh.desktop.Transcript().size(), size_t(1));
+  Session halfRead(Stage::Loaded);
+  halfRead.wb.alg.PartlyRead = true;
+  halfRead.desktop.ExpectMessage("Exit Estimetrix", Answer::Yes);
+  QVERIFY(halfRead.window.close());
+  QCOMPARE(halfRead.desktop.Transcript().size(), size_t(1));
 }
 
 void MainWindowTest::quitWithUniformPriorsAsksAboutAlgorithmDataOnly() {

@@ -97,7 +97,8 @@ bool CountsUsable(Desktop& desktop, const CarapexSetup& setup) {
   if (!setup.frequencyPath.empty()) {
     if (!CountInRange(desktop, setup.seriesText, "Number of frequency series", 1, kSeriesLimit))
       return false;
-    if (!CountInRange(desktop, setup.firstCellText, "First frequency cell evaluated", 1,
+    // A first cell of 0 reads as 1, as the model reads it.
+    if (!CountInRange(desktop, setup.firstCellText, "First frequency cell evaluated", 0,
                       kCellLimit))
       return false;
   }

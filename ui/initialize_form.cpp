@@ -339,7 +339,9 @@ void frmInitialize::ChooseIncrementFile() {
        std::initializer_list<QWidget*>{fraIncInfo_, OptNormal_, OptGamma_, cboIncInstars_})
     w->setEnabled(true);
   OptNormal_->setChecked(true);
-  RefillIncrementInstars();
+  // Without a frequency file there are no instar counts to follow: the list
+  // keeps the form's range of choices.
+  if (!lblFrequencyPath_->text().isEmpty()) RefillIncrementInstars();
 }
 
 // Once an increment file is chosen, the increment instars follow the instar
@@ -350,12 +352,8 @@ void frmInitialize::RefillIncrementInstars() {
       EffectiveInstarCount(S(cboIDInstars_->currentText()), S(cboBlendedInstars_->currentText()));
   if (!instars) return;  // a half-typed count; OK checks it
   cboIncInstars_->clear();
-  if (*instars == 0) {
-    // Increments only: no instar count to follow, so offer the usual range.
-    for (int i = 0; i <= 20; ++i) cboIncInstars_->addItem(QString::number(i));
-  } else {
-    cboIncInstars_->addItems({"0", QString::number(*instars)});
-  }
+  cboIncInstars_->addItem("0");
+  if (*instars != 0) cboIncInstars_->addItem(QString::number(*instars));
   cboIncInstars_->setEditText(QString::number(*instars));
 }
 

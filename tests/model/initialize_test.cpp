@@ -85,6 +85,11 @@ TEST_F(InitializeTest, CountsTheModelCannotTakeAreRefused) {
             "Potential number of instars providing increment data must be a whole number "
             "from 0 to 99 (not \"1.5\")");
   EXPECT_EQ(wb_.model, nullptr);
+
+  // A first cell of 0 is read as 1, not refused.
+  CarapexSetup setup = Setup(1, 3);
+  setup.firstCellText = "0";
+  EXPECT_TRUE(InitializeCarapex(wb_, desktop_, setup)) << Shown().text;
 }
 
 TEST_F(InitializeTest, CombinedAnalysisRefusesMoreIncrementInstarsThanInstars) {

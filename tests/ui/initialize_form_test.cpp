@@ -164,6 +164,10 @@ class InitializeFormTest : public QObject {
     Box("cboBlendedInstars")->setEditText("5");
     QCOMPARE(Box("cboIncInstars")->currentText(), QString("8"));
     QCOMPARE(Items(Box("cboIncInstars")), QStringList({"0", "8"}));
+    // With no instars at all the only choice left is 0.
+    Box("cboIDInstars")->setEditText("0");
+    Box("cboBlendedInstars")->setEditText("0");
+    QCOMPARE(Items(Box("cboIncInstars")), QStringList({"0"}));
   }
 
   void leavingTheFirstCellChecksIt() {

@@ -378,5 +378,21 @@ TEST_F(BatchTest, TheDungenessExampleRunsFromEvaluationToSavedResults) {
   EXPECT_NEAR(asSaved, objectives[2], 1E-3);
 }
 
+// Every standard error -1 is no result: a script must not take it for one.
+TEST_F(BatchTest, CovariancesWithoutAnInvertibleGridFail) {
+  areas_ = AllBatchAreas();
+  BatchRun run = Batch({"--setup",
+                        std::string(ESTIMETRIX_EXAMPLES) +
+                            "/snowcrab-sgsl-sizefreq/snowcrab-sgsl-sizefreq.setup",
+                        "covariance", "evaluate"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("estimetrix-batch: covariance: no grid gave a positive-definite "
+                         "Hessian, so every standard error is -1 (not reliable)"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.out.find("Standard errors of the estimates"), std::string::npos);
+  EXPECT_EQ(run.out.find("objective "), std::string::npos);  // the run stopped there
+}
+
 }  // namespace
 }  // namespace estimetrix

@@ -1,14 +1,19 @@
 // An evaluation (NF >= 1) must not allocate: the working arrays are sized
-// when the model is initialised, so copies of the model can evaluate side by
-// side without contending for the heap. This program counts every allocation.
+// when the model is initialised, so evaluators can work side by side without
+// contending for the heap, and a batch allocates per batch, never per point.
+// This program counts every allocation.
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdlib>
 #include <new>
+#include <vector>
 
 #include "carapex_fixture.h"
+#include "engine/evaluation_batch.h"
+#include "engine/workbench.h"
+#include "model/initialize.h"
 #include "model/parameter_layout.h"
 
 namespace {
@@ -33,31 +38,84 @@ namespace {
 using testing::CarapexHarness;
 using testing::ModelDataFile;
 
+CarapexSetup GammaSetup() {
+  CarapexSetup setup;
+  setup.frequencyPath = ModelDataFile("small_frequencies.dat");
+  setup.identifiedText = "2";
+  setup.blendedText = "5";
+  setup.incrementPath = ModelDataFile("small_increments.dat");
+  setup.incrementInstarsText = "2";
+  setup.incrementErrors = IncrementErrors::Gamma;
+  setup.instars = InstarShape::Gamma;
+  return setup;
+}
+
+void SetStart(Vector& values) {
+  values[param::kMu0] = 1.0;
+  values[param::kBeta0] = 1.5;
+  values[param::kSigma1] = 0.6;
+  values[param::kTau0] = 0.5;
+  values[param::kPercentSE] = 3.0;
+  values[param::kSelectivityMean] = 2.0;
+  values[param::kSelectivitySD] = 1.0;
+  values[param::kPsi] = 0.5;
+  values[param::kPhi] = 1.0;
+  values[22] = 0.5;
+  values[23] = -1.0;
+  values[24] = 0.3;
+  values[25] = 0.3;
+}
+
+TEST(EvaluatorAllocation, AnEvaluatorAllocatesNothingPerEvaluation) {
+  CarapexHarness h;
+  ASSERT_TRUE(h.Initialize(GammaSetup()));
+  SetStart(h.values);
+  auto evaluator = h.model.NewEvaluator();
+  ASSERT_TRUE(evaluator);
+  Vector v = h.values;
+  evaluator->Evaluate(v);
+  const long before = allocations.load();
+  for (int k = 0; k < 5; ++k) {
+    v[param::kBeta0] = 1.5 - 0.1 * k;
+    evaluator->Evaluate(v);
+  }
+  EXPECT_EQ(allocations.load() - before, 0);
+}
+
+// A batch allocates per batch (threads, evaluators, results), never per
+// point: twice the points cost no more allocations.
+TEST(EvaluatorAllocation, ABatchAllocatesTheSameForAnyNumberOfPoints) {
+  Workbench wb;
+  ScriptedDesktop desktop;
+  desktop.SetResponder(ScriptedDesktop::DeclineEverything);
+  ASSERT_TRUE(InitializeCarapex(wb, desktop, GammaSetup()));
+  SetStart(wb.alg.Values);
+  wb.ThreadCount = 2;
+  std::vector<BatchPoint> points;
+  for (int k = 0; k < 400; ++k) {
+    points.push_back({wb.alg.Values, k + 2});
+    points.back().vector[param::kBeta0] += 0.001 * (k % 7);
+  }
+  const std::vector<BatchPoint> half(points.begin(), points.begin() + 200);
+  EvaluateBatch(wb, desktop, half, nullptr);  // first-time sizes of the model's own arrays
+
+  long before = allocations.load();
+  EvaluateBatch(wb, desktop, half, nullptr);
+  const long forHalf = allocations.load() - before;
+  before = allocations.load();
+  EvaluateBatch(wb, desktop, points, nullptr);
+  const long forAll = allocations.load() - before;
+  EXPECT_EQ(forAll, forHalf);
+}
+
 TEST(CarapexEvaluation, AllocatesNothing) {
   for (bool gamma : {false, true}) {
     CarapexHarness h;
-    CarapexSetup setup;
-    setup.frequencyPath = ModelDataFile("small_frequencies.dat");
-    setup.identifiedText = "2";
-    setup.blendedText = "5";
-    setup.incrementPath = ModelDataFile("small_increments.dat");
-    setup.incrementInstarsText = "2";
+    CarapexSetup setup = GammaSetup();
     setup.incrementErrors = gamma ? IncrementErrors::Gamma : IncrementErrors::Gaussian;
     setup.instars = gamma ? InstarShape::Gamma : InstarShape::Gaussian;
     ASSERT_TRUE(h.Initialize(setup));
-    h.values[param::kMu0] = 1.0;
-    h.values[param::kBeta0] = 1.5;
-    h.values[param::kSigma1] = 0.6;
-    h.values[param::kTau0] = 0.5;
-    h.values[param::kPercentSE] = 3.0;
-    h.values[param::kSelectivityMean] = 2.0;
-    h.values[param::kSelectivitySD] = 1.0;
-    h.values[param::kPsi] = 0.5;
-    h.values[param::kPhi] = 1.0;
-    h.values[22] = 0.5;
-    h.values[23] = -1.0;
-    h.values[24] = 0.3;
-    h.values[25] = 0.3;
+    SetStart(h.values);
     h.Evaluate(1);  // the first call may show a message; later ones must be silent
     const long before = allocations.load();
     for (int call = 2; call <= 5; ++call) {

@@ -92,7 +92,7 @@ class MarquardtRun {
   double lambda_ = kInitialDamping;
   int k_ = 0;
   int verifications_ = 0;
-  int stopRequest_ = 0;  // -1 once the user chose to quit
+  bool stopRequest_ = false;  // the user chose to quit
   Vector axialWork_;
   MarquardtResult result_;
 };
@@ -127,7 +127,7 @@ MarquardtRun::Flow MarquardtRun::Start() {
   if (!Evaluate(m_.TrialVector, wb_.state.FunctionCallCount, fNew_, "at the starting point"))
     return Flow::Exit;
   fOld_ = fBest_ = fNew_;
-  stopRequest_ = 0;
+  stopRequest_ = false;
   wb_.state.MarquardtInterruptRequested = false;
   view_.SetInterruptCaption("&Interrupt this minimization");
   view_.SetInterruptEnabled(true);
@@ -147,10 +147,10 @@ MarquardtRun::Flow MarquardtRun::PollInterrupt() {
       desktop_.Ask("Marquardt interrupt", "Interrupt received. Do you want to quit minimizing?",
                    Buttons::YesNo, Icon::Question);
   if (answer == Answer::Yes) {
-    stopRequest_ = -1;
+    stopRequest_ = true;
     Panel(1, "Interrupt will occur once this iteration is complete");
   } else {
-    stopRequest_ = 0;
+    stopRequest_ = false;
   }
   return Flow::Continue;
 }
@@ -186,7 +186,7 @@ MarquardtRun::Flow MarquardtRun::Accept() {
   // A maximum of 0 or less stops the run after its first accepted iteration,
   // just as the Simplex asks after its first iteration when its count already
   // exceeds such a maximum; so a run with a tolerance of 0 always ends.
-  if (stopRequest_ == -1 || m_.IterationCount >= wb_.alg.MaxFunctionCalls) return Stopped();
+  if (stopRequest_ || m_.IterationCount >= wb_.alg.MaxFunctionCalls) return Stopped();
   fOld_ = fNew_;
   Panel(3, kCalculatingDerivatives);
   if (Derivatives(false) == Flow::Exit) return Flow::Exit;
@@ -237,7 +237,7 @@ MarquardtRun::Flow MarquardtRun::Solve() {
     if (AxialSearch(fOld_, rejected) == Flow::Exit) return Flow::Exit;
     ++verifications_;
     if (!rejected || verifications_ == kMaxVerifications) return Frustrated();
-    if (stopRequest_ == -1) {
+    if (stopRequest_) {
       view_.Close();
       return End(MarquardtOutcome::Interrupted);
     }
@@ -290,7 +290,7 @@ MarquardtRun::Flow MarquardtRun::Verify() {
   ++verifications_;
   if (!rejected) return Converged();
   if (verifications_ == kMaxVerifications) return Frustrated();
-  if (stopRequest_ == -1) return End(MarquardtOutcome::Interrupted);
+  if (stopRequest_) return End(MarquardtOutcome::Interrupted);
   return RejectConvergence();
 }
 

@@ -114,11 +114,19 @@ bool CarapexModel::InitializationSucceeded() const {
 void CarapexModel::MODEL(double& objective, Vector& parameters, Vector& steps,
                          StringArray& descriptions, StringArray& /*fuseCodes*/, int& parameterCount,
                          int NF, int& /*observationCount*/, Vector& /*gradient*/,
-                         Matrix& /*secondDerivatives*/, int& /*sampleSize*/) {
+                         Matrix& /*secondDerivatives*/, int& sampleSize) {
   if (NF == 0) {
     Initialize(parameters, steps, descriptions, parameterCount);
   } else if (NF >= 1) {
     EvaluateModel(objective, parameters, NF);
+  }
+  // The sample size of the small-sample criterion (AICc): every fish counted
+  // in the frequency series plus every increment record. Reported on every
+  // evaluation and at initialisation, so ranking and the results summary
+  // use the same n.
+  if (initialized_ && NF >= 0) {
+    const double n = data_.TotalCount + data_.IncrementRecordCount;
+    sampleSize = static_cast<int>(std::min(n, 2.0e9));
   }
   // NF = -1 (results summary) and NF <= -2 (no analytical derivatives): nothing yet.
 }

@@ -76,6 +76,7 @@ BatchArea ModelBatchArea();       // batch_model.cpp: set-up options, evaluate
 BatchArea SimplexBatchArea();     // batch_simplex.cpp: simplex, save-alg, log options
 BatchArea MarquardtBatchArea();   // batch_marquardt.cpp: marquardt
 BatchArea CovarianceBatchArea();  // batch_covariance.cpp: covariance, save-cov
+BatchArea RankBatchArea();        // batch_rank.cpp: rank-add, rank, save-mms
 
 // "objective <value>" with 17 significant digits.
 std::string ObjectiveLine(double objective);

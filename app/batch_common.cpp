@@ -158,7 +158,8 @@ std::string ObjectiveLine(double objective) {
 }
 
 std::vector<BatchArea> AllBatchAreas() {
-  return {ModelBatchArea(), SimplexBatchArea(), MarquardtBatchArea(), CovarianceBatchArea()};
+  return {ModelBatchArea(), SimplexBatchArea(), MarquardtBatchArea(), CovarianceBatchArea(),
+          RankBatchArea()};
 }
 
 std::string BatchUsage(const std::vector<BatchArea>& areas) {

@@ -124,9 +124,10 @@ void ApplyCommandOutcome(MenuButton button, CommandOutcome outcome, MenuView& me
       break;
     case MenuButton::Bayesian:
     case MenuButton::ParEstimate:
-    case MenuButton::Rank:
       menu.ShowMenu();
       break;
+    case MenuButton::Rank:
+      break;  // the ranking window brings the menu back when it closes
     case MenuButton::Quit:
       break;
   }
@@ -153,8 +154,12 @@ CommandOutcome RunMenuCommand(MenuButton button, CommandContext& ctx) {
                                 "profiles)");
       break;
     case MenuButton::Rank:
-      outcome = NotYetAvailable(ctx, "Multi-model statistics",
-                                "Ranking and averaging competing models");
+      // Close the menu form, disable the Application menu, open frmRank.
+      ctx.menu.HideMenu();
+      ctx.menu.SetApplicationMenuEnabled(false);
+      ctx.wb.state.RankingOpen = true;
+      ctx.views.OpenRankingWindow();
+      outcome = CommandOutcome::Done;
       break;
     case MenuButton::Quit: return CommandOutcome::Refused;
   }

@@ -39,6 +39,8 @@ class CommandViews {
   virtual void OpenModelSetup() {}
   // Opens the algorithm data editor (frmAlgo) without blocking.
   virtual void OpenAlgorithmEditor() {}
+  // Opens the ranking window (frmRank) without blocking.
+  virtual void OpenRankingWindow() {}
   // A minimizer starts (true) or has ended (false): its window refuses to
   // close meanwhile.
   virtual void ComputationRunning(MenuButton /*command*/, bool /*running*/) {}

@@ -8,6 +8,7 @@
 #include "ui/initialize_form.h"
 #include "ui/marquardt_window.h"
 #include "ui/one_function_window.h"
+#include "ui/ranking_window.h"
 #include "ui/simplex_window.h"
 
 namespace estimetrix {
@@ -32,6 +33,7 @@ class WindowCommandViews : public CommandViews {
   void OpenAlgorithmEditor() override {
     estimetrix::OpenAlgorithmEditor(ctx_, AlgorithmEditor::Mode::Full);
   }
+  void OpenRankingWindow() override { estimetrix::OpenRankingWindow(ctx_); }
   void ComputationRunning(MenuButton command, bool running) override {
     if (command == MenuButton::Simplex) SimplexWindow(ctx_)->SetRunning(running);
     if (command == MenuButton::Marquardt) MarquardtWindow(ctx_)->SetRunning(running);

@@ -223,7 +223,7 @@ void MenuFormTest::resultsEvaluateOnceWithoutPriorThenAskForTheSummary() {
 
 void MenuFormTest::unbuiltStagesSaySoAndLeaveTheMenu() {
   Session s(Stage::Loaded);
-  for (MenuButton button : {MenuButton::Bayesian, MenuButton::ParEstimate, MenuButton::Rank}) {
+  for (MenuButton button : {MenuButton::Bayesian, MenuButton::ParEstimate}) {
     s.desktop.ExpectMessage("", Answer::Ok);
     Click(s, button);
     QVERIFY(s.desktop.Transcript().back().text.find("not available") != std::string::npos);

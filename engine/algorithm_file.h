@@ -60,6 +60,14 @@ void ApplySimplexLimitFloor(AlgorithmData& alg);
 
 // The main menu's "&Load algorithm data" command: a file chosen by the user,
 // or the default values under a date-time name.
+// The load dialogue and the read of the chosen file, shared by the main menu
+// and the ranking window: Done when the file was read whole; Cancelled at the
+// dialogue (Load and Initialize are then enabled); Refused when the file was
+// refused before anything was taken from it (the data are as they were);
+// Failed when a read failed part way (PartlyRead is then set). `menu` may be
+// null (no menu form to manage).
+CommandOutcome ChooseAndReadAlgorithmFile(Workbench& wb, Desktop& desktop, MenuView* menu);
+
 // Done when a file or the defaults were loaded; Refused when the chosen file
 // was refused before anything was taken from it; Failed when a read failed
 // part way (PartlyRead is then set); Cancelled at the question or the dialogue.

@@ -43,37 +43,6 @@ bool ReadFileAt(Workbench& wb, Desktop& desktop, MenuView* menu, const std::stri
   return !wb.alg.LoadFailed;
 }
 
-// The file the user picks. A read that fails part way leaves part of the
-// file in the data, which no command may then use; a file refused before
-// anything was taken from it leaves the data as they were.
-CommandOutcome LoadChosenFile(Workbench& wb, Desktop& desktop, MenuView& menu) {
-  FileDialogRequest request;
-  request.title = "Open algorithm data file";
-  request.filter = kOpenFilter;
-  request.filterIndex = 2;
-  request.proposedName = wb.alg.AlgorithmFilePath;
-  std::optional<std::string> path = desktop.OpenFileName(request);
-  if (!path || path->empty()) {
-    menu.SetEnabled({MenuButton::Initialize, MenuButton::LoadAlg}, true);
-    return CommandOutcome::Cancelled;
-  }
-  const AlgorithmData before = wb.alg;
-  if (ReadFileAt(wb, desktop, &menu, *path)) return CommandOutcome::Done;
-  const AlgorithmData& after = wb.alg;
-  const bool untouched =
-      after.Values == before.Values && after.Steps == before.Steps &&
-      after.FuseCodes == before.FuseCodes && after.SimplexLimit == before.SimplexLimit &&
-      after.MaxFunctionCalls == before.MaxFunctionCalls &&
-      after.TerminalOutputFrequency == before.TerminalOutputFrequency &&
-      after.FileOutputFrequency == before.FileOutputFrequency &&
-      after.OutputFileName == before.OutputFileName &&
-      after.StepReductionFraction == before.StepReductionFraction &&
-      after.AlgorithmFilePath == before.AlgorithmFilePath;
-  if (untouched) return CommandOutcome::Refused;
-  wb.alg.PartlyRead = true;
-  return CommandOutcome::Failed;
-}
-
 void LoadDefaults(Workbench& wb, Desktop& desktop) {
   SetDefaultAlgorithmData(wb.alg);
   const std::string name = DefaultAlgorithmName(desktop);
@@ -104,7 +73,38 @@ bool WriteFile(Workbench& wb, const std::string& path, AlgorithmFileWriter write
   return true;
 }
 
+// Whether a failed read took nothing from the file: every field a read
+// fills is as it was.
+bool Untouched(const AlgorithmData& before, const AlgorithmData& after) {
+  return after.Values == before.Values && after.Steps == before.Steps &&
+         after.FuseCodes == before.FuseCodes && after.SimplexLimit == before.SimplexLimit &&
+         after.MaxFunctionCalls == before.MaxFunctionCalls &&
+         after.TerminalOutputFrequency == before.TerminalOutputFrequency &&
+         after.FileOutputFrequency == before.FileOutputFrequency &&
+         after.OutputFileName == before.OutputFileName &&
+         after.StepReductionFraction == before.StepReductionFraction &&
+         after.AlgorithmFilePath == before.AlgorithmFilePath;
+}
+
 }  // namespace
+
+CommandOutcome ChooseAndReadAlgorithmFile(Workbench& wb, Desktop& desktop, MenuView* menu) {
+  FileDialogRequest request;
+  request.title = "Open algorithm data file";
+  request.filter = kOpenFilter;
+  request.filterIndex = 2;
+  request.proposedName = wb.alg.AlgorithmFilePath;
+  std::optional<std::string> path = desktop.OpenFileName(request);
+  if (!path || path->empty()) {
+    if (menu) menu->SetEnabled({MenuButton::Initialize, MenuButton::LoadAlg}, true);
+    return CommandOutcome::Cancelled;
+  }
+  const AlgorithmData before = wb.alg;
+  if (ReadFileAt(wb, desktop, menu, *path)) return CommandOutcome::Done;
+  if (Untouched(before, wb.alg)) return CommandOutcome::Refused;
+  wb.alg.PartlyRead = true;
+  return CommandOutcome::Failed;
+}
 
 CommandOutcome LoadAlgorithmData(Workbench& wb, Desktop& desktop, MenuView& menu) {
   menu.CloseComputationWindows();
@@ -113,7 +113,7 @@ CommandOutcome LoadAlgorithmData(Workbench& wb, Desktop& desktop, MenuView& menu
                   "Load an existing algorithm data file?\n\n     Choose NO for default values",
                   Buttons::YesNoCancel, Icon::Question);
   if (answer == Answer::Yes) {
-    const CommandOutcome outcome = LoadChosenFile(wb, desktop, menu);
+    const CommandOutcome outcome = ChooseAndReadAlgorithmFile(wb, desktop, &menu);
     if (outcome != CommandOutcome::Done) return outcome;
   } else if (answer == Answer::No) {
     LoadDefaults(wb, desktop);

@@ -113,15 +113,6 @@ RankedModel DescribeCurrentModel(const Workbench& wb) {
   return model;
 }
 
-bool SameAlgorithmData(const AlgorithmData& a, const AlgorithmData& b) {
-  return a.Values == b.Values && a.Steps == b.Steps && a.FuseCodes == b.FuseCodes &&
-         a.SimplexLimit == b.SimplexLimit && a.MaxFunctionCalls == b.MaxFunctionCalls &&
-         a.TerminalOutputFrequency == b.TerminalOutputFrequency &&
-         a.FileOutputFrequency == b.FileOutputFrequency && a.OutputFileName == b.OutputFileName &&
-         a.StepReductionFraction == b.StepReductionFraction &&
-         a.AlgorithmFilePath == b.AlgorithmFilePath;
-}
-
 CommandOutcome Done(RankingContext& ctx) {
   ctx.view.Refresh(ctx.session);
   return CommandOutcome::Done;
@@ -330,31 +321,8 @@ CommandOutcome SaveRanksCommand(RankingContext& ctx) {
 
 CommandOutcome LoadAlgorithmForRanking(RankingContext& ctx) {
   Workbench& wb = ctx.wb;
-  FileDialogRequest request;
-  request.title = "Open algorithm data file";
-  request.filter = "All files (*.*)|*.*|Algorithm files (*.alg)|*.alg";
-  request.filterIndex = 2;
-  request.proposedName = wb.alg.AlgorithmFilePath;
-  std::optional<std::string> path = ctx.desktop.OpenFileName(request);
-  if (!path || path->empty()) return CommandOutcome::Cancelled;
-
-  std::string error;
-  std::optional<std::vector<std::string>> lines = ReadTextLines(*path, error);
-  if (!lines) {
-    ctx.desktop.Inform("Problem Reading Algorithm File!",
-                       "Be suspicious that your algorithm file is not properly formatted\n\n" +
-                           error,
-                       Icon::Critical);
-    return CommandOutcome::Failed;
-  }
-  const AlgorithmData before = wb.alg;
-  ReadAlgorithmFileAt(wb, ctx.desktop, nullptr, *lines, *path);
-  ApplySimplexLimitFloor(wb.alg);
-  if (wb.alg.LoadFailed) {
-    // Part of a file in the data: nothing may use them until a whole load.
-    if (!SameAlgorithmData(before, wb.alg)) wb.alg.PartlyRead = true;
-    return CommandOutcome::Failed;
-  }
+  const CommandOutcome read = ChooseAndReadAlgorithmFile(wb, ctx.desktop, nullptr);
+  if (read != CommandOutcome::Done) return read;
   wb.alg.PartlyRead = false;
   wb.state.SimplexRetained = false;
   ctx.desktop.SetStatus(StatusBar::Files, 1, "Algorithm file: " + wb.alg.AlgorithmFileName);

@@ -17,8 +17,6 @@ constexpr int kFieldWidth = 14;
 constexpr long long kInt16Min = -32768, kInt16Max = 32767;
 constexpr long long kInt32Min = -2147483647LL - 1, kInt32Max = 2147483647LL;
 
-const char* const kRealPattern = "0.0000000E+00";
-
 // ---- Writing -------------------------------------------------------------
 
 // The real as the file writes it: seven mantissa decimals, or as many fewer

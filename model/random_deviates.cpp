@@ -32,9 +32,9 @@ double SmallShapeGamma(UniformGenerator& uniform, double a) {
 // GD's constants: q0 = sum q_k a^-k approximates the log of the ratio of the
 // gamma density's normalising constants; the a_k series approximates
 // ln(1 + v) - v + v^2/2 for small v.
-constexpr double kQ[] = {0.04166669, 0.02083148, 0.00801191, 0.00144121,
+constexpr double kQ[] = {0.04166669,  0.02083148, 0.00801191, 0.00144121,
                          -0.00007388, 0.00024511, 0.0002424};
-constexpr double kA[] = {0.3333333, -0.250003, 0.2000062, -0.1662921,
+constexpr double kA[] = {0.3333333, -0.250003,  0.2000062, -0.1662921,
                          0.1423657, -0.1367177, 0.1233795};
 
 double Polynomial(const double (&c)[7], double x) {

@@ -52,7 +52,9 @@ double GammaCdf(double a, double x) {
   return std::exp(a * std::log(x) - x - std::lgamma(a)) * sum;
 }
 
-double NormalCdf(double z) { return 0.5 * std::erfc(-z / std::sqrt(2.0)); }
+double NormalCdf(double z) {
+  return 0.5 * std::erfc(-z / std::sqrt(2.0));
+}
 
 TEST(RandomDeviates, NormalPairsAreIndependentStandardNormals) {
   UniformGenerator uniform(20261208);

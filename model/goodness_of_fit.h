@@ -1,0 +1,82 @@
+#pragma once
+// Goodness of fit of the best parameter vector by a parametric bootstrap of
+// the Pearson chi-square statistic ("Pearson deviates"), per frequency series
+// and for the increment records, and the unconditional increment simulation.
+// Every procedure draws from the caller's generator (the results summary
+// reseeds it from the clock before each), shows its progress in the
+// progress status bar, yields once per randomisation and appends its block
+// to the report text.
+
+#include <string>
+
+#include "engine/array.h"
+#include "model/model_data.h"
+#include "model/random_deviates.h"
+
+namespace estimetrix {
+
+class Desktop;
+
+// The outcome of one Pearson-deviates test.
+struct PearsonDeviates {
+  int randomizations = 0;  // R
+  double observed = 0.0;   // X
+  double sum = 0.0;        // of the simulated statistics
+  double sumOfSquares = 0.0;
+  double minimum = 1e100;
+  double maximum = 0.0;
+  int exceedCount = 0;        // simulated statistics above X
+  bool veryUnlikely = false;  // an occupied cell with no expected frequency
+
+  // Counts one simulated statistic.
+  void Add(double statistic) {
+    sum += statistic;
+    sumOfSquares += statistic * statistic;
+    if (statistic < minimum) minimum = statistic;
+    if (statistic > maximum) maximum = statistic;
+    if (statistic > observed) ++exceedCount;
+  }
+};
+
+// The report block of a test: a leading new line, no trailing one.
+std::string PearsonDeviatesBlock(const PearsonDeviates& test);
+
+// The test for one series: cells firstCell..lastCell of `observed` and
+// `expected` (indexed by cell), N = seriesTotal. Shows the very-unlikely
+// message when it applies and appends the block to `report`.
+PearsonDeviates FrequencyGoodnessOfFit(int lastCell, int firstCell, const Vector& observed,
+                                       const Vector& expected, double seriesTotal,
+                                       int randomizations, UniformGenerator& uniform,
+                                       Desktop& desktop, std::string& report);
+// The same for series `series` of the data against the best predictions.
+PearsonDeviates FrequencyGoodnessOfFit(const ModelData& data, const ModelState& best, int series,
+                                       int randomizations, UniformGenerator& uniform,
+                                       Desktop& desktop, std::string& report);
+
+// The test for the increment records under the best state and vector.
+// `lastSimulated`, when given, receives the last randomisation's simulated
+// increments (records 1..IncrementRecordCount; empty when R = 0).
+PearsonDeviates IncrementGoodnessOfFit(const ModelData& data, const ModelState& best,
+                                       const Vector& bestValues, int randomizations,
+                                       UniformGenerator& uniform, Desktop& desktop,
+                                       std::string& report, Vector* lastSimulated = nullptr);
+
+// Draws round(seriesTotal) individuals from the expected frequencies of cells
+// firstCell..lastCell into `counts` (sized to 1..lastCell, zero elsewhere).
+void SimulateFrequencySample(int lastCell, int firstCell, double seriesTotal,
+                             const Vector& expected, UniformGenerator& uniform, IntArray& counts);
+// Row `series` of a series-by-cell matrix (such as PredictedFrequency or
+// ObservedFrequency) as a vector over cells 1..lastCell.
+Vector SeriesRow(const Matrix& bySeriesAndCell, int series, int lastCell);
+
+constexpr int kMaxSimulatedIncrements = 10000;
+
+// Simulates `count` (at most 10000) unconditional increments from the best
+// state and vector and appends the table to `report`; warns about negative
+// pre-moult sizes or increments. Needs increment instars; without them
+// nothing happens.
+void SimulateIncrements(const ModelData& data, const ModelState& best, const Vector& bestValues,
+                        int count, UniformGenerator& uniform, Desktop& desktop,
+                        std::string& report);
+
+}  // namespace estimetrix

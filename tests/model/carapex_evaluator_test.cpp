@@ -22,33 +22,12 @@ namespace {
 using testing::CarapexHarness;
 using testing::ModelDataFile;
 
-// Frequencies and increments together, so every part of the likelihood runs.
-CarapexSetup BothSetup(bool gamma) {
-  CarapexSetup setup;
-  setup.frequencyPath = ModelDataFile("small_frequencies.dat");
-  setup.identifiedText = "2";
-  setup.blendedText = "5";
-  setup.incrementPath = ModelDataFile("small_increments.dat");
-  setup.incrementInstarsText = "2";
-  setup.incrementErrors = gamma ? IncrementErrors::Gamma : IncrementErrors::Gaussian;
-  setup.instars = gamma ? InstarShape::Gamma : InstarShape::Gaussian;
-  return setup;
-}
+using testing::BothSetup;
 
+// The evaluator rewrites a negative Sigma_1 to its magnitude, as the model does.
 void SetStart(Vector& values) {
-  values[param::kMu0] = 1.0;
-  values[param::kBeta0] = 1.5;
-  values[param::kSigma1] = -0.6;  // rewritten to its magnitude
-  values[param::kTau0] = 0.5;
-  values[param::kPercentSE] = 3.0;
-  values[param::kSelectivityMean] = 2.0;
-  values[param::kSelectivitySD] = 1.0;
-  values[param::kPsi] = 0.5;
-  values[param::kPhi] = 1.0;
-  values[22] = 0.5;
-  values[23] = -1.0;
-  values[24] = 0.3;
-  values[25] = 0.3;
+  testing::SetBothStart(values);
+  values[param::kSigma1] = -0.6;
 }
 
 // Vector k moves Beta 0 and Mu_0 a little: some better, some worse.

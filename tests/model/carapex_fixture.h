@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "model/parameter_layout.h"
 #include "tests/support/carapex_harness.h"
 
 namespace estimetrix::testing {
@@ -36,6 +37,37 @@ inline CarapexSetup IncrementSetup(const std::string& file, int instars) {
   setup.incrementInstarsText = std::to_string(instars);
   setup.incrementErrors = IncrementErrors::Gaussian;
   return setup;
+}
+
+// Frequencies and increments together, so every part of the likelihood runs.
+inline CarapexSetup BothSetup(bool gamma) {
+  CarapexSetup setup;
+  setup.frequencyPath = ModelDataFile("small_frequencies.dat");
+  setup.identifiedText = "2";
+  setup.blendedText = "5";
+  setup.incrementPath = ModelDataFile("small_increments.dat");
+  setup.incrementInstarsText = "2";
+  setup.incrementErrors = gamma ? IncrementErrors::Gamma : IncrementErrors::Gaussian;
+  setup.instars = gamma ? InstarShape::Gamma : InstarShape::Gaussian;
+  return setup;
+}
+
+// A usable start for BothSetup: every structural parameter the likelihood
+// reads, the increment proportions with the -1 marker and the series' shares.
+inline void SetBothStart(Vector& values) {
+  values[param::kMu0] = 1.0;
+  values[param::kBeta0] = 1.5;
+  values[param::kSigma1] = 0.6;
+  values[param::kTau0] = 0.5;
+  values[param::kPercentSE] = 3.0;
+  values[param::kSelectivityMean] = 2.0;
+  values[param::kSelectivitySD] = 1.0;
+  values[param::kPsi] = 0.5;
+  values[param::kPhi] = 1.0;
+  values[22] = 0.5;
+  values[23] = -1.0;
+  values[24] = 0.3;
+  values[25] = 0.3;
 }
 
 }  // namespace estimetrix::testing

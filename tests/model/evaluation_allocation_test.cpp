@@ -38,33 +38,9 @@ namespace {
 using testing::CarapexHarness;
 using testing::ModelDataFile;
 
-CarapexSetup GammaSetup() {
-  CarapexSetup setup;
-  setup.frequencyPath = ModelDataFile("small_frequencies.dat");
-  setup.identifiedText = "2";
-  setup.blendedText = "5";
-  setup.incrementPath = ModelDataFile("small_increments.dat");
-  setup.incrementInstarsText = "2";
-  setup.incrementErrors = IncrementErrors::Gamma;
-  setup.instars = InstarShape::Gamma;
-  return setup;
-}
+CarapexSetup GammaSetup() { return testing::BothSetup(true); }
 
-void SetStart(Vector& values) {
-  values[param::kMu0] = 1.0;
-  values[param::kBeta0] = 1.5;
-  values[param::kSigma1] = 0.6;
-  values[param::kTau0] = 0.5;
-  values[param::kPercentSE] = 3.0;
-  values[param::kSelectivityMean] = 2.0;
-  values[param::kSelectivitySD] = 1.0;
-  values[param::kPsi] = 0.5;
-  values[param::kPhi] = 1.0;
-  values[22] = 0.5;
-  values[23] = -1.0;
-  values[24] = 0.3;
-  values[25] = 0.3;
-}
+void SetStart(Vector& values) { testing::SetBothStart(values); }
 
 TEST(EvaluatorAllocation, AnEvaluatorAllocatesNothingPerEvaluation) {
   CarapexHarness h;

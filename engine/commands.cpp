@@ -37,17 +37,21 @@ bool PrepareFreeParameters(CommandContext& ctx) {
 // Work arrays are sized when a command needs them. A model with thousands of
 // parameters can ask for more memory than there is: the command then says so
 // and the state stays as it was.
+void ReportNoMemory(CommandContext& ctx, const char* command) {
+  ctx.desktop.Inform(command,
+                     "There is not enough memory for the work arrays of this command (" +
+                         std::to_string(ctx.wb.free.FreeCount) +
+                         " free parameters).\n\nFix some parameters (step 0) and try again.",
+                     Icon::Exclamation);
+}
+
 template <class Sizing>
 bool SizeWorkArrays(CommandContext& ctx, const char* command, Sizing sizing) {
   try {
     sizing();
     return true;
   } catch (const std::bad_alloc&) {
-    ctx.desktop.Inform(command,
-                       "There is not enough memory for the work arrays of this command (" +
-                           std::to_string(ctx.wb.free.FreeCount) +
-                           " free parameters).\n\nFix some parameters (step 0) and try again.",
-                       Icon::Exclamation);
+    ReportNoMemory(ctx, command);
     return false;
   }
 }
@@ -257,7 +261,11 @@ CommandOutcome MarquardtCommand(CommandContext& ctx) {
   if (!StepsCanMoveParameters(wb, ctx.desktop, "Marquardt minimization")) {
     return CommandOutcome::Refused;
   }
-  if (!SizeWorkArrays(ctx, "Marquardt minimization", [&wb] { SizeMarquardtDerivatives(wb); })) {
+  const bool sized = SizeWorkArrays(ctx, "Marquardt minimization", [&wb] {
+    SizeMarquardtDerivatives(wb);
+    wb.matrix.Resize(wb.free.FreeCount);
+  });
+  if (!sized) {
     return CommandOutcome::Failed;
   }
   const int terminalOutputFrequency = wb.alg.TerminalOutputFrequency;
@@ -305,7 +313,17 @@ CommandOutcome CovarianceCommand(CommandContext& ctx) {
     return CommandOutcome::Done;
   }
   ctx.menu.BeginComputation();
-  if (!CovarianceCalculator(wb, ctx.desktop, views)) return CommandOutcome::Failed;
+  // The grids' arrays are sized once the user has fixed the steps; the
+  // results of an earlier calculation may be gone when they cannot be had.
+  bool calculated = false;
+  try {
+    calculated = CovarianceCalculator(wb, ctx.desktop, views);
+  } catch (const std::bad_alloc&) {
+    wb.covariance.CovarianceActive = false;
+    wb.state.CovarianceCurrent = false;
+    ReportNoMemory(ctx, kCovarianceTitle);
+  }
+  if (!calculated) return CommandOutcome::Failed;
   // Only a finished calculation has results to view again.
   wb.state.CovarianceCurrent = true;
   return CommandOutcome::Done;

@@ -90,6 +90,23 @@ void LogNonFinitePoint(CovarianceViews& views, int k, int i, int j) {
                   "); the results of this grid are set to -1.\n");
 }
 
+// What both ways of evaluating grid k count with: the parameter count, the
+// grid's evaluations, those still planned for this and the later grids, and
+// the objective at the base point.
+struct GridSize {
+  int N;
+  int perGrid;
+  int planned;
+  double f0;
+};
+
+GridSize GridSizes(const CovarianceState& cov, int k) {
+  const int n = cov.CovarianceCount;
+  const int perGrid = n * (n + 1);
+  return {cov.BaseSteps.Size(), perGrid, (kCovarianceGrids - k + 1) * perGrid,
+          cov.BaseObjective};
+}
+
 // GridEvaluation with the grid's points evaluated side by side. The points
 // are listed in the serial order; afterwards they are walked in that order
 // for the summary, the first point without a finite value and
@@ -98,11 +115,7 @@ void LogNonFinitePoint(CovarianceViews& views, int k, int i, int j) {
 bool ParallelGridEvaluation(Workbench& wb, Desktop& desktop, CovarianceViews& views, int k,
                             double start) {
   CovarianceState& cov = wb.covariance;
-  const int N = cov.BaseSteps.Size();
-  const int n = cov.CovarianceCount;
-  const int perGrid = n * (n + 1);
-  const int planned = (kCovarianceGrids - k + 1) * perGrid;
-  const double f0 = cov.BaseObjective;
+  const auto [N, perGrid, planned, f0] = GridSizes(cov, k);
 
   struct GridPoint {
     int i, j, pass;
@@ -193,11 +206,8 @@ void MarkGridFailed(Workbench& wb, int k) {
 
 bool GridEvaluation(Workbench& wb, Desktop& desktop, CovarianceViews& views, int k) {
   CovarianceState& cov = wb.covariance;
-  const int N = cov.BaseSteps.Size();
   const int n = cov.CovarianceCount;
-  const int perGrid = n * (n + 1);
-  const int planned = (kCovarianceGrids - k + 1) * perGrid;
-  const double f0 = cov.BaseObjective;
+  const auto [N, perGrid, planned, f0] = GridSizes(cov, k);
   const double start = desktop.SecondsSinceMidnight();
   views.AppendLog("\nNow calculating -ln[likelihood] on grid #" + IntText(k) + "\n");
   for (int pass = 1; pass <= 2; ++pass) cov.DerivativeValues[pass].Resize(1, n, 1, n, 0.0);

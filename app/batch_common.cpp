@@ -187,7 +187,7 @@ std::string BatchUsage(const std::vector<BatchArea>& areas) {
 }
 
 int RunBatch(const std::vector<BatchArea>& areas, const std::vector<std::string>& words,
-             std::ostream& out, std::ostream& err) {
+             std::ostream& out, std::ostream& err, const PlotWriterFactory& plotWriter) {
   if (AsksForHelp(words)) {
     out << BatchUsage(areas);
     return kBatchSucceeded;
@@ -205,6 +205,13 @@ int RunBatch(const std::vector<BatchArea>& areas, const std::vector<std::string>
   MenuState menu(wb);
   BatchViews views(err);
   BatchSession session{wb, desktop, line->options, out, err, menu, views};
+  std::unique_ptr<PlotView> plots;
+  if (session.Has(kPlotsOption)) {
+    if (!plotWriter) return BatchFail(session, "this runner was built without plots");
+    plots = plotWriter(session.Option(kPlotsOption), err);
+    if (!plots) return kBatchFailed;
+    views.SetPlots(plots.get());
+  }
   bool unanswered = false;
   desktop.SetResponder([&](const DialogRecord& record) -> std::optional<DialogReply> {
     if (record.kind == DialogKind::Message && record.buttons == Buttons::Ok) {

@@ -63,6 +63,9 @@ BatchArea ModelBatchArea() {
                           "Threads that evaluate independent points (covariance grids, "
                           "Marquardt's numerical derivatives) side by side; default every "
                           "hardware thread. Results are the same for any number."});
+  area.options.push_back({kPlotsOption, "DIR",
+                          "Write every plot a command would show as SVG and PNG files, named "
+                          "after the plot, into the folder DIR (no display needed)."});
   area.commands.push_back(
       {"evaluate", "",
        "One function call at the loaded values: the report, then \"objective <value>\" "

@@ -3,6 +3,8 @@
 // command line, initialises the model, loads the algorithm data and runs the
 // commands. Kept apart from main() so tests can drive it in-process.
 
+#include <functional>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -19,9 +21,17 @@ inline constexpr int kBatchUnanswered = 2;  // a question that no option answers
 // Every area of the program, in the order their options and commands are listed.
 std::vector<BatchArea> AllBatchAreas();
 
+// The option that sends plots to files.
+inline constexpr const char* kPlotsOption = "--plots";
+
+// Makes the plot files' writer for --plots DIR (errors go to the stream);
+// the runner built without windows has none.
+using PlotWriterFactory =
+    std::function<std::unique_ptr<PlotView>(const std::string& folder, std::ostream& errors)>;
+
 // Runs the runner on the words after the program name.
 int RunBatch(const std::vector<BatchArea>& areas, const std::vector<std::string>& words,
-             std::ostream& out, std::ostream& err);
+             std::ostream& out, std::ostream& err, const PlotWriterFactory& plotWriter = {});
 
 // The text of --help.
 std::string BatchUsage(const std::vector<BatchArea>& areas);

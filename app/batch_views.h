@@ -2,6 +2,7 @@
 // The runner's views of the commands: no windows, only the texts a command
 // leaves, which the runner prints. The covariance log goes to standard error.
 
+#include <map>
 #include <ostream>
 #include <string>
 
@@ -22,6 +23,18 @@ class BatchViews : public CommandViews {
   MarquardtView& Marquardt() override { return marquardt_; }
   CovarianceViews& Covariance() override { return covariance_; }
   void Finished(MenuButton, double objective) override { objective_ = objective; }
+  ReportView& Reports() override { return reports_; }
+  PlotView& Plots() override { return plots_ ? *plots_ : nullPlots_; }
+
+  // Where plots go: files written by --plots DIR, or nowhere (nullptr).
+  void SetPlots(PlotView* plots) { plots_ = plots; }
+  // The last text each report window would show ("" when none).
+  std::string ReportText(ReportKind kind) const {
+    auto it = reports_.texts.find(kind);
+    return it == reports_.texts.end() ? std::string() : it->second;
+  }
+  // Replaces a report's text (after a save put the header in front).
+  void SetReportText(ReportKind kind, const std::string& text) { reports_.texts[kind] = text; }
 
   // What the last one-function call, Simplex or Marquardt run ended with.
   double Objective() const { return objective_; }
@@ -54,10 +67,18 @@ class BatchViews : public CommandViews {
     std::ostream& err;
   };
 
+  struct TextReportView : ReportView {
+    void ShowReport(ReportKind kind, const std::string& text) override { texts[kind] = text; }
+    std::map<ReportKind, std::string> texts;
+  };
+
   TextOneFunctionView oneFunction_;
   SilentSimplexView simplex_;
   TextMarquardtView marquardt_;
   LogCovarianceViews covariance_;
+  TextReportView reports_;
+  NullPlotView nullPlots_;
+  PlotView* plots_ = nullptr;
   double objective_ = 0.0;
 };
 

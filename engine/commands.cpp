@@ -8,8 +8,10 @@
 
 #include "engine/algorithm_file.h"
 #include "engine/covariance.h"
+#include "engine/evaluation_commands.h"
 #include "engine/marquardt.h"
 #include "engine/objective.h"
+#include "engine/prior_commands.h"
 #include "engine/simplex.h"
 #include "engine/step_check.h"
 #include "engine/workbench.h"
@@ -63,12 +65,6 @@ void EvaluateWithoutPrior(Workbench& wb) {
   wb.state.PriorsActive = false;
   EvaluateObjective(wb, wb.alg.Values, 1);
   wb.state.PriorsActive = priors;
-}
-
-CommandOutcome NotYetAvailable(CommandContext& ctx, const std::string& title,
-                               const std::string& what) {
-  ctx.desktop.Inform(title, what + " is not available in this version of Estimetrix yet.");
-  return CommandOutcome::Refused;
 }
 
 }  // namespace
@@ -149,14 +145,8 @@ CommandOutcome RunMenuCommand(MenuButton button, CommandContext& ctx) {
     case MenuButton::Marquardt: outcome = MarquardtCommand(ctx); break;
     case MenuButton::UserSummary: outcome = ResultsCommand(ctx); break;
     case MenuButton::Covariance: outcome = CovarianceCommand(ctx); break;
-    case MenuButton::Bayesian:
-      outcome = NotYetAvailable(ctx, "Set Bayesian priors", "Setting Bayesian priors");
-      break;
-    case MenuButton::ParEstimate:
-      outcome = NotYetAvailable(ctx, "Evaluate single model parameter estimates",
-                                "Evaluating parameter estimates (posteriors and likelihood "
-                                "profiles)");
-      break;
+    case MenuButton::Bayesian: outcome = BayesianPriorsCommand(ctx); break;
+    case MenuButton::ParEstimate: outcome = ParameterEvaluationCommand(ctx); break;
     case MenuButton::Rank:
       // Close the menu form, disable the Application menu, open frmRank.
       ctx.menu.HideMenu();
@@ -223,6 +213,7 @@ CommandOutcome OneFunctionCommand(CommandContext& ctx) {
   // A non-finite objective is reported by the call itself.
   const double objective = OneFunctionCall(wb, ctx.desktop, ctx.views.OneFunction());
   ctx.views.Finished(MenuButton::OneFunction, objective);
+  if (std::isfinite(objective)) ReviewPriorsAfterFit(ctx);
   return std::isfinite(objective) ? CommandOutcome::Done : CommandOutcome::Failed;
 }
 
@@ -245,6 +236,7 @@ CommandOutcome SimplexCommand(CommandContext& ctx) {
   const SimplexResult result = RunSimplex(wb, ctx.desktop, ctx.views.Simplex());
   ctx.views.ComputationRunning(MenuButton::Simplex, false);
   ctx.views.Finished(MenuButton::Simplex, result.minimum);
+  if (std::isfinite(result.minimum)) ReviewPriorsAfterFit(ctx);
   switch (result.outcome) {
     case SimplexOutcome::ZeroValueError:
     case SimplexOutcome::NonFinite: return CommandOutcome::Failed;
@@ -274,6 +266,7 @@ CommandOutcome MarquardtCommand(CommandContext& ctx) {
   const MarquardtResult result = MarquardtMinimize(wb, ctx.desktop, ctx.views.Marquardt());
   ctx.views.ComputationRunning(MenuButton::Marquardt, false);
   ctx.views.Finished(MenuButton::Marquardt, result.objective);
+  if (std::isfinite(result.objective)) ReviewPriorsAfterFit(ctx);
   wb.alg.TerminalOutputFrequency = terminalOutputFrequency;
   wb.state.SimplexRetained = false;
   switch (result.outcome) {
@@ -298,7 +291,16 @@ CommandOutcome ResultsCommand(CommandContext& ctx) {
     EvaluateWithoutPrior(wb);
     ctx.desktop.SetStatus(StatusBar::Progress, 1, "");
   }
+  SummaryContext summary;
+  summary.reports = &ctx.views.Reports();
+  summary.plots = &ctx.views.Plots();
+  summary.algorithmFilePath = wb.alg.AlgorithmFilePath;
+  summary.priorsFilePath = wb.priors.PriorsFilePath;
+  summary.priorsActive = wb.state.PriorsActive;
+  summary.seed = wb.SummarySeed;
+  wb.model->SetSummaryContext(summary);
   CallModel(wb, wb.alg.Values, -1);
+  wb.model->SetSummaryContext(SummaryContext{});
   return CommandOutcome::Done;
 }
 

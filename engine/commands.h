@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/menu_view.h"
+#include "engine/report_views.h"
 
 namespace estimetrix {
 
@@ -41,12 +42,28 @@ class CommandViews {
   virtual void OpenAlgorithmEditor() {}
   // Opens the ranking window (frmRank) without blocking.
   virtual void OpenRankingWindow() {}
+  // The report windows (summary, prior review and distributions, posterior,
+  // profile) and the plot windows.
+  virtual ReportView& Reports() { return nullReports_; }
+  virtual PlotView& Plots() { return nullPlots_; }
+  // Opens the priors chooser (frmLoadPriors) without blocking.
+  virtual void OpenPriorsChooser() {}
+  // Opens the priors editor (frmSetPriors) without blocking.
+  virtual void OpenPriorsEditor() {}
+  // Opens the chooser of parameter evaluations (frmParEvals) without blocking.
+  virtual void OpenEvaluationChooser() {}
+  // Opens the algorithm data editor and returns when the user has closed it.
+  virtual void EditAlgorithmDataAndWait() {}
   // A minimizer starts (true) or has ended (false): its window refuses to
   // close meanwhile.
   virtual void ComputationRunning(MenuButton /*command*/, bool /*running*/) {}
   // The objective a one-function call or a minimizer ended with (the best
   // point's, which Values now holds).
   virtual void Finished(MenuButton /*command*/, double /*objective*/) {}
+
+ private:
+  NullReportView nullReports_;
+  NullPlotView nullPlots_;
 };
 
 struct CommandContext {

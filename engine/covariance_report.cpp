@@ -5,6 +5,7 @@
 
 #include "engine/format.h"
 #include "engine/log_gamma.h"
+#include "engine/report_file.h"
 #include "engine/workbench.h"
 #include "platform/desktop.h"
 #include "platform/text_file.h"
@@ -244,7 +245,7 @@ std::string BuildCovarianceReport(Workbench& wb, Desktop& desktop) {
 }
 
 std::string CovarianceFileHeader(const std::string& path) {
-  return "Originally saved with the file name: " + path + "\n\n";
+  return SavedReportHeader(path);
 }
 
 std::string CovarianceFileFilter(const std::string& algorithmFileName) {
@@ -264,17 +265,7 @@ std::optional<std::string> SaveCovarianceFile(Workbench& wb, Desktop& desktop,
   request.filterIndex = 3;
   request.proposedName = DefaultCovarianceFileName(desktop.Now());
   request.confirmOverwrite = true;
-  std::optional<std::string> path = desktop.SaveFileName(request);
-  if (!path || path->empty()) return std::nullopt;
-
-  std::string text = CovarianceFileHeader(*path) + windowText;
-  std::string error;
-  if (!SaveTextFileAtomically(*path, ToCrLf(text), error)) {
-    desktop.Inform("Covariance file not saved", error, Icon::Exclamation);
-    return std::nullopt;
-  }
-  windowText = std::move(text);
-  return path;
+  return SaveReportFile(desktop, request, "Covariance file not saved", windowText);
 }
 
 }  // namespace estimetrix

@@ -8,7 +8,9 @@
 // The objective is a multiple of -ln[likelihood]; SuggestedLikelihoodConstant
 // is the factor that turns it into -ln[likelihood] (0 when the model has none).
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +29,22 @@ class ModelEvaluator {
   // The objective at `parameters`, exactly as MODEL with NF >= 1 computes it
   // (the vector may be rewritten as MODEL rewrites it). Must not allocate.
   virtual double Evaluate(Vector& parameters) = 0;
+};
+
+class PlotView;
+class ReportView;
+
+// What a results summary (NF = -1) needs beyond MODEL's arguments: where its
+// report and plots go, the files the session uses, and the random seed.
+struct SummaryContext {
+  ReportView* reports = nullptr;  // the summary's report window (ReportKind::Summary)
+  PlotView* plots = nullptr;      // the X-Y plot window
+  std::string algorithmFilePath;
+  std::string priorsFilePath;
+  bool priorsActive = false;
+  // The goodness-of-fit and simulation draws start from this seed; nullopt:
+  // from the clock.
+  std::optional<std::uint64_t> seed;
 };
 
 class Model {
@@ -48,6 +66,8 @@ class Model {
   // model then keeps its previous configuration and data, and the caller must
   // keep its previous parameter count, values and descriptions.
   virtual bool InitializationSucceeded() const { return true; }
+  // Called before each NF = -1 call; the pointers stay valid during that call.
+  virtual void SetSummaryContext(const SummaryContext& /*context*/) {}
 
   // A new evaluator over the current configuration and data, or nullptr when
   // this model evaluates only through MODEL (the engine then stays serial).

@@ -4,7 +4,9 @@
 // computation keeps between commands. No globals: a test builds a fresh
 // Workbench in one line.
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "engine/algorithm_data.h"
 #include "engine/covariance_state.h"
@@ -42,6 +44,9 @@ struct Workbench {
   // numerical derivatives) side by side: 0 = every hardware thread, 1 = the
   // serial path alone. Results are the same for any count.
   int ThreadCount = 0;
+
+  // The seed of the results summary's random draws; nullopt: from the clock.
+  std::optional<std::uint64_t> SummarySeed;
 
   // Sizes the engine's per-parameter arrays after MODEL(NF = 0) fixed N and
   // drops the square work arrays: each command sizes those when it runs, to

@@ -22,7 +22,6 @@ constexpr int kInstarLimit = 99;
 constexpr int kSeriesLimit = 99;
 constexpr int kCellLimit = 250;
 // The prior terms a fresh uniform prior carries.
-constexpr double kUnusedPriorTerm = 1e-100;
 
 std::string Trim(const std::string& text) {
   size_t first = text.find_first_not_of(" \t\r\n");
@@ -133,9 +132,6 @@ void ResetEngine(Workbench& wb, Desktop& desktop, const CarapexSetup& setup) {
   wb.state.SimplexRetained = false;
   wb.alg.PartlyRead = false;
   wb.ResizeForModel(n);
-  wb.priors.PriorTypes.Resize(1, n, "U");
-  wb.priors.FirstTerms.Resize(1, n, kUnusedPriorTerm);
-  wb.priors.SecondTerms.Resize(1, n, kUnusedPriorTerm);
   // "~~" is the unfused code; a lone "~" would read as a fuse group of its own.
   wb.alg.FuseCodes.Resize(1, n, kUnfused);
   // The old tables name parameters of the previous model.

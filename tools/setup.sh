@@ -12,7 +12,8 @@ if [ "$SANITIZE" = 1 ]; then
 else
   BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
 fi
-PACKAGES=(cmake g++ make qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev)
+PACKAGES=(cmake g++ make qt6-base-dev qt6-svg-dev libqcustomplot-dev libgtest-dev libgmock-dev
+          libbenchmark-dev)
 
 missing=()
 for package in "${PACKAGES[@]}"; do

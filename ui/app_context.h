@@ -12,6 +12,7 @@ class QWidget;
 namespace estimetrix {
 
 class AlgorithmEditor;
+class PlotView;
 
 struct AppContext {
   Workbench& wb;
@@ -20,6 +21,7 @@ struct AppContext {
   QMdiArea* mdi = nullptr;     // hosts the child windows
   QWidget* mainWindow = nullptr;
   AlgorithmEditor* editor = nullptr;  // the open algorithm data editor, if any
+  PlotView* plots = nullptr;          // the plot windows (none: plots are not shown)
 };
 
 }  // namespace estimetrix

@@ -9,6 +9,7 @@
 #include "ui/marquardt_window.h"
 #include "ui/one_function_window.h"
 #include "ui/ranking_window.h"
+#include "ui/report_window.h"
 #include "ui/simplex_window.h"
 
 namespace estimetrix {
@@ -18,7 +19,7 @@ namespace {
 // The commands' views: the session's windows, found or created on demand.
 class WindowCommandViews : public CommandViews {
  public:
-  explicit WindowCommandViews(AppContext& ctx) : ctx_(ctx) {}
+  explicit WindowCommandViews(AppContext& ctx) : ctx_(ctx), reports_(ctx) {}
 
   OneFunctionView& OneFunction() override { return *OneFunctionWindowFor(ctx_); }
   SimplexView& Simplex() override { return *SimplexWindow(ctx_); }
@@ -34,6 +35,8 @@ class WindowCommandViews : public CommandViews {
     estimetrix::OpenAlgorithmEditor(ctx_, AlgorithmEditor::Mode::Full);
   }
   void OpenRankingWindow() override { estimetrix::OpenRankingWindow(ctx_); }
+  ReportView& Reports() override { return reports_; }
+  PlotView& Plots() override { return ctx_.plots ? *ctx_.plots : nullPlots_; }
   void ComputationRunning(MenuButton command, bool running) override {
     if (command == MenuButton::Simplex) SimplexWindow(ctx_)->SetRunning(running);
     if (command == MenuButton::Marquardt) MarquardtWindow(ctx_)->SetRunning(running);
@@ -41,6 +44,8 @@ class WindowCommandViews : public CommandViews {
 
  private:
   AppContext& ctx_;
+  WindowReportView reports_;
+  NullPlotView nullPlots_;
   std::unique_ptr<WindowCovarianceViews> covariance_;
 };
 

@@ -15,15 +15,11 @@
 #include "engine/workbench.h"
 #include "ui/algorithm_editor.h"
 #include "ui/app_context.h"
+#include "ui/window_tools.h"
 
 namespace estimetrix {
 
 namespace {
-
-// Twips at 96 dots per inch.
-int Pixels(int twips) {
-  return twips / 15;
-}
 
 const char* const kSaveCaption =
     "To save these results [restore or minimize this form then] choose 'Save covariance "
@@ -39,55 +35,6 @@ const char* const kDisplayExplanation =
     " theorem starts to apply.  Alternatively, you can choose the option 'Evaluate"
     " estimates' from the Main Menu, then use maximum-likelihood or Bayesian"
     " utilities to evaluate parameter uncertainty.";
-
-// The frame that shows a window: its MDI child frame, or the window itself.
-QWidget* Frame(QWidget* window) {
-  if (auto* frame = qobject_cast<QMdiSubWindow*>(window->parentWidget())) return frame;
-  return window;
-}
-
-void Place(AppContext& ctx, QWidget* window, int leftTwips, int topTwips) {
-  if (ctx.mdi) {
-    auto* frame = new QMdiSubWindow;
-    frame->setWidget(window);
-    frame->setAttribute(Qt::WA_DeleteOnClose, false);
-    ctx.mdi->addSubWindow(frame);
-  } else {
-    window->setParent(ctx.mainWindow, Qt::Window);
-  }
-  Frame(window)->move(Pixels(leftTwips), Pixels(topTwips));
-}
-
-void BringToFront(AppContext& ctx, QWidget* window) {
-  QWidget* frame = Frame(window);
-  window->show();
-  frame->show();
-  frame->showNormal();
-  frame->raise();
-  if (auto* child = qobject_cast<QMdiSubWindow*>(frame); child && ctx.mdi)
-    ctx.mdi->setActiveSubWindow(child);
-  else
-    frame->activateWindow();
-}
-
-template <class Window>
-Window* FindWindow(AppContext& ctx) {
-  if (ctx.mdi) {
-    for (QMdiSubWindow* child : ctx.mdi->subWindowList())
-      if (auto* window = qobject_cast<Window*>(child->widget())) return window;
-  }
-  if (ctx.mainWindow)
-    return ctx.mainWindow->findChild<Window*>(QString(), Qt::FindDirectChildrenOnly);
-  return nullptr;
-}
-
-QPlainTextEdit* MonospacedText(QWidget* parent) {
-  auto* text = new QPlainTextEdit(parent);
-  text->setReadOnly(true);
-  text->setLineWrapMode(QPlainTextEdit::NoWrap);
-  text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-  return text;
-}
 
 }  // namespace
 

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "plots/plot_windows.h"
 #include "ui/info_windows.h"
 #include "ui/menu_form.h"
 #include "ui/quit_sequence.h"
@@ -80,6 +81,8 @@ MainWindow::MainWindow(Workbench& wb, Desktop& desktop, QWidget* parent)
   frame->setWidget(menuForm_);
   mdi_->addSubWindow(frame);
   context_ = std::make_unique<AppContext>(AppContext{wb_, desktop_, *menuForm_, mdi_, this});
+  plots_ = NewWindowPlotView(mdi_, this);
+  context_->plots = plots_.get();
 
   BuildMenus();
 

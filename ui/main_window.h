@@ -8,6 +8,7 @@
 #include <array>
 #include <memory>
 
+#include "engine/report_views.h"
 #include "ui/app_context.h"
 #include "ui/qt_desktop.h"
 
@@ -69,6 +70,7 @@ class MainWindow : public QMainWindow, public StatusPanelView {
   QMdiArea* mdi_ = nullptr;
   frmMenu* menuForm_ = nullptr;
   std::unique_ptr<AppContext> context_;
+  std::unique_ptr<PlotView> plots_;
   QMenu* applicationMenu_ = nullptr;
   QMenu* bayesInterruptMenu_ = nullptr;
   QMenu* profileInterruptMenu_ = nullptr;

@@ -135,10 +135,10 @@ TEST_F(InitializeTest, SuccessResetsTheEngineForTheNewModel) {
   EXPECT_TRUE(wb_.priors.PriorsFilePath.empty());
   EXPECT_FALSE(wb_.state.CovarianceCurrent);
   EXPECT_FALSE(wb_.state.SimplexRetained);
-  EXPECT_EQ(wb_.priors.PriorTypes, StringArray(1, n, "U"));
-  EXPECT_EQ(wb_.priors.FirstTerms, Vector(1, n, 1e-100));
-  EXPECT_EQ(wb_.priors.SecondTerms, Vector(1, n, 1e-100));
-  EXPECT_EQ(wb_.priors.FirstTermTexts, StringArray(1, n, "Unused"));
+  EXPECT_EQ(wb_.priors.Type, Array1<PriorType>(1, n, PriorType::U));
+  EXPECT_EQ(wb_.priors.Term1, Vector(1, n, 1e-100));
+  EXPECT_EQ(wb_.priors.Term2, Vector(1, n, 1e-100));
+  EXPECT_EQ(wb_.priors.Term3, StringArray(1, n, "Unused"));
   EXPECT_EQ(desktop_.Status(StatusBar::Files, 2), "Bayesian priors file: ");
   EXPECT_EQ(desktop_.Status(StatusBar::Files, 3), "Frequency file: " + setup.frequencyPath);
   EXPECT_EQ(desktop_.Status(StatusBar::Files, 4), "Increment file: " + setup.incrementPath);

@@ -178,7 +178,7 @@ void MainWindowTest::quitWithUniformPriorsAsksAboutAlgorithmDataOnly() {
 
 void MainWindowTest::quitWithPriorsAsksAboutBothAndClosesTheLog() {
   Session s(Stage::Loaded);
-  s.wb.priors.PriorTypes[2] = "N";
+  s.wb.priors.Type[2] = PriorType::N;
   QTemporaryDir dir;
   const auto logPath = std::filesystem::path(dir.path().toStdString()) / "quit.exl";
   QVERIFY(s.wb.log.Open(logPath.string()));

@@ -1,0 +1,47 @@
+#pragma once
+// Small helpers shared by the child windows: twips to pixels, placing a
+// window in the main window's MDI area, bringing it to the front, finding the
+// one instance of a window class, a read-only monospaced text area.
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QString>
+#include <QWidget>
+
+#include "ui/app_context.h"
+
+class QPlainTextEdit;
+
+namespace estimetrix {
+
+// Twips at 96 dots per inch.
+inline int Pixels(int twips) {
+  return twips / 15;
+}
+
+// The frame that shows a window: its MDI child frame, or the window itself.
+QWidget* Frame(QWidget* window);
+
+// Puts a new window into the MDI area (closing its frame only hides it), or
+// makes it a top-level window of the main window, at the given position.
+void Place(AppContext& ctx, QWidget* window, int leftTwips, int topTwips);
+
+void BringToFront(AppContext& ctx, QWidget* window);
+
+// A read-only text area in the system's fixed-width font, not wrapping lines:
+// reports are laid out in columns.
+QPlainTextEdit* MonospacedText(QWidget* parent);
+
+// The one window of a class among the main window's children, or nullptr.
+template <class Window>
+Window* FindWindow(AppContext& ctx) {
+  if (ctx.mdi) {
+    for (QMdiSubWindow* child : ctx.mdi->subWindowList())
+      if (auto* window = qobject_cast<Window*>(child->widget())) return window;
+  }
+  if (ctx.mainWindow)
+    return ctx.mainWindow->findChild<Window*>(QString(), Qt::FindDirectChildrenOnly);
+  return nullptr;
+}
+
+}  // namespace estimetrix

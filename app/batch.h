@@ -77,6 +77,9 @@ BatchArea SimplexBatchArea();     // batch_simplex.cpp: simplex, save-alg, log o
 BatchArea MarquardtBatchArea();   // batch_marquardt.cpp: marquardt
 BatchArea CovarianceBatchArea();  // batch_covariance.cpp: covariance, save-cov
 BatchArea RankBatchArea();        // batch_rank.cpp: rank-add, rank, save-mms
+BatchArea SummaryBatchArea();     // batch_summary.cpp: summary and its answers
+BatchArea PriorsBatchArea();      // batch_priors.cpp: --priors, save-priors, review-priors, prior-profile
+BatchArea EvaluationBatchArea();  // batch_evaluation.cpp: posterior, profile and their files
 
 // "objective <value>" with 17 significant digits.
 std::string ObjectiveLine(double objective);

@@ -158,8 +158,8 @@ std::string ObjectiveLine(double objective) {
 }
 
 std::vector<BatchArea> AllBatchAreas() {
-  return {ModelBatchArea(), SimplexBatchArea(), MarquardtBatchArea(), CovarianceBatchArea(),
-          RankBatchArea()};
+  return {ModelBatchArea(),   SimplexBatchArea(), MarquardtBatchArea(), CovarianceBatchArea(),
+          SummaryBatchArea(), PriorsBatchArea(),  EvaluationBatchArea(), RankBatchArea()};
 }
 
 std::string BatchUsage(const std::vector<BatchArea>& areas) {

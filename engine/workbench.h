@@ -10,6 +10,7 @@
 
 #include "engine/algorithm_data.h"
 #include "engine/covariance_state.h"
+#include "engine/distribution_summary.h"
 #include "engine/editor_state.h"
 #include "engine/marquardt_state.h"
 #include "engine/matrix.h"
@@ -32,6 +33,13 @@ struct Workbench {
   MarquardtState marquardt;
   CovarianceState covariance;
   EditorState editor;
+
+  // The last posterior or likelihood profile, and the last prior profile:
+  // kept so that their plots can be shown again.
+  DistributionPoints evaluation;
+  DistributionPlot evaluationPlot;
+  BivariatePlot bivariatePlot;  // empty unless the last posterior had two free parameters
+  DistributionPoints priorProfile;
 
   // Analytical derivatives from MODEL with NF = -2 (sized before a run that uses them).
   Vector gradient;

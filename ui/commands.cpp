@@ -5,9 +5,11 @@
 #include "ui/algorithm_editor.h"
 #include "ui/app_context.h"
 #include "ui/covariance_windows.h"
+#include "ui/evaluation_windows.h"
 #include "ui/initialize_form.h"
 #include "ui/marquardt_window.h"
 #include "ui/one_function_window.h"
+#include "ui/priors_windows.h"
 #include "ui/ranking_window.h"
 #include "ui/report_window.h"
 #include "ui/simplex_window.h"
@@ -36,6 +38,12 @@ class WindowCommandViews : public CommandViews {
   }
   void OpenRankingWindow() override { estimetrix::OpenRankingWindow(ctx_); }
   ReportView& Reports() override { return reports_; }
+  void OpenPriorsChooser() override { estimetrix::OpenPriorsChooser(ctx_); }
+  void OpenPriorsEditor() override { estimetrix::OpenPriorsEditor(ctx_); }
+  void OpenEvaluationChooser() override { estimetrix::OpenEvaluationChooser(ctx_); }
+  void EditAlgorithmDataAndWait() override {
+    OpenAlgorithmEditorAndWait(ctx_, AlgorithmEditor::Mode::Restricted);
+  }
   PlotView& Plots() override { return ctx_.plots ? *ctx_.plots : nullPlots_; }
   void ComputationRunning(MenuButton command, bool running) override {
     if (command == MenuButton::Simplex) SimplexWindow(ctx_)->SetRunning(running);

@@ -1,0 +1,9 @@
+#include "app/batch.h"
+
+namespace estimetrix {
+
+BatchArea SummaryBatchArea() {
+  return {};
+}
+
+}  // namespace estimetrix

@@ -1,0 +1,7 @@
+#include "ui/evaluation_windows.h"
+
+namespace estimetrix {
+
+void OpenEvaluationChooser(AppContext&) {}
+
+}  // namespace estimetrix

@@ -54,6 +54,9 @@ class CommandViews {
   virtual void OpenEvaluationChooser() {}
   // Opens the algorithm data editor and returns when the user has closed it.
   virtual void EditAlgorithmDataAndWait() {}
+  // Shows or hides the main window's interrupt items: "&Interrupt " for a
+  // Bayesian evaluation (bayes = true), "&Interrupt" for profiles.
+  virtual void SetInterruptItemVisible(bool /*bayes*/, bool /*visible*/) {}
   // A minimizer starts (true) or has ended (false): its window refuses to
   // close meanwhile.
   virtual void ComputationRunning(MenuButton /*command*/, bool /*running*/) {}

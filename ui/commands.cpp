@@ -7,6 +7,7 @@
 #include "ui/covariance_windows.h"
 #include "ui/evaluation_windows.h"
 #include "ui/initialize_form.h"
+#include "ui/main_window.h"
 #include "ui/marquardt_window.h"
 #include "ui/one_function_window.h"
 #include "ui/priors_windows.h"
@@ -41,6 +42,14 @@ class WindowCommandViews : public CommandViews {
   void OpenPriorsChooser() override { estimetrix::OpenPriorsChooser(ctx_); }
   void OpenPriorsEditor() override { estimetrix::OpenPriorsEditor(ctx_); }
   void OpenEvaluationChooser() override { estimetrix::OpenEvaluationChooser(ctx_); }
+  void SetInterruptItemVisible(bool bayes, bool visible) override {
+    if (auto* window = qobject_cast<MainWindow*>(ctx_.mainWindow)) {
+      if (bayes)
+        window->SetBayesInterruptMenuVisible(visible);
+      else
+        window->SetProfileInterruptMenuVisible(visible);
+    }
+  }
   void EditAlgorithmDataAndWait() override {
     OpenAlgorithmEditorAndWait(ctx_, AlgorithmEditor::Mode::Restricted);
   }

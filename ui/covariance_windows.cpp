@@ -53,7 +53,7 @@ frmCovData::frmCovData(AppContext& ctx) : ctx_(ctx) {
   layout->addWidget(cmdStop_);
   connect(cmdStop_, &QPushButton::clicked, this, &frmCovData::Stop);
   QFontMetrics metrics(rtbCovData_->font());
-  resize(Pixels(15000), metrics.lineSpacing() * 30);
+  resize(TwipsToPixels(15000), metrics.lineSpacing() * 30);
 }
 
 void frmCovData::StartLog() {
@@ -128,7 +128,7 @@ frmCovDisplay::frmCovDisplay(AppContext& ctx, frmCovData* data) : ctx_(ctx), dat
   connect(cmdScreen_, &QPushButton::clicked, this, &frmCovDisplay::DisplayOnScreen);
   connect(cmdFile_, &QPushButton::clicked, this, &frmCovDisplay::SaveResults);
   connect(cmdFinish_, &QPushButton::clicked, this, &frmCovDisplay::Finish);
-  resize(Pixels(5200), Pixels(4800));
+  resize(TwipsToPixels(5200), TwipsToPixels(4800));
 }
 
 void frmCovDisplay::ShowResults() {

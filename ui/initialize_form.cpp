@@ -1,5 +1,7 @@
 #include "ui/initialize_form.h"
 
+#include "ui/window_tools.h"
+
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -30,11 +32,6 @@ namespace estimetrix {
 namespace {
 
 constexpr const char* kDataFilter = "All files (*.*)|*.*|Data files (*.dat)|*.dat";
-
-// Twips at 96 dots per inch; Qt scales logical pixels for the screen itself.
-int Pixels(int twips) {
-  return twips / 15;
-}
 
 QString Q(const std::string& text) {
   return QString::fromStdString(text);
@@ -107,7 +104,7 @@ QLabel* NewPathLabel(QWidget* parent, const char* name) {
   label->setTextFormat(Qt::PlainText);
   label->setTextInteractionFlags(Qt::TextSelectableByMouse);
   label->setFrameShape(QFrame::StyledPanel);
-  label->setMinimumWidth(Pixels(6000));
+  label->setMinimumWidth(TwipsToPixels(6000));
   return label;
 }
 
@@ -156,7 +153,7 @@ void frmInitialize::BuildControls() {
 
   connect(cmdOK_, &QPushButton::clicked, this, &frmInitialize::Accept);
   connect(cmdCancel_, &QPushButton::clicked, this, &frmInitialize::CloseForm);
-  resize(Pixels(13500), Pixels(10500));
+  resize(TwipsToPixels(13500), TwipsToPixels(10500));
 }
 
 QWidget* frmInitialize::BuildFiles() {
@@ -424,7 +421,7 @@ void OpenInitializeForm(AppContext& ctx) {
   QWidget* window = form;
   if (ctx.mdi) window = ctx.mdi->addSubWindow(form);
   window->setAttribute(Qt::WA_DeleteOnClose);
-  window->move(Pixels(1500), Pixels(1000));
+  window->move(TwipsToPixels(1500), TwipsToPixels(1000));
   window->show();
 }
 

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "engine/menu_view.h"
+#include "ui/window_tools.h"
 
 class QLabel;
 class QMdiSubWindow;
@@ -15,12 +16,6 @@ namespace estimetrix {
 
 class MainWindow;
 struct AppContext;
-
-// 15 twips to a logical pixel (96 dots per inch); Qt scales logical pixels by
-// the screen's device-pixel ratio itself.
-inline int TwipsToPixels(int twips) {
-  return twips / 15;
-}
 
 class frmMenu : public QWidget, public MenuView {
   Q_OBJECT

@@ -19,7 +19,7 @@ void Place(AppContext& ctx, QWidget* window, int leftTwips, int topTwips) {
   } else {
     window->setParent(ctx.mainWindow, Qt::Window);
   }
-  Frame(window)->move(Pixels(leftTwips), Pixels(topTwips));
+  Frame(window)->move(TwipsToPixels(leftTwips), TwipsToPixels(topTwips));
 }
 
 void BringToFront(AppContext& ctx, QWidget* window) {

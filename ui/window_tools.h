@@ -14,8 +14,9 @@ class QPlainTextEdit;
 
 namespace estimetrix {
 
-// Twips at 96 dots per inch.
-inline int Pixels(int twips) {
+// 15 twips to a logical pixel (96 dots per inch); Qt scales logical pixels by
+// the screen's device-pixel ratio itself.
+inline int TwipsToPixels(int twips) {
   return twips / 15;
 }
 

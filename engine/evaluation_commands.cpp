@@ -1,15 +1,42 @@
 #include "engine/evaluation_commands.h"
 
+#include <new>
+
+#include "engine/likelihood_profile.h"
+#include "engine/posterior.h"
 #include "engine/workbench.h"
 #include "platform/desktop.h"
 
 namespace estimetrix {
 
 CommandOutcome ParameterEvaluationCommand(CommandContext& ctx) {
-  ctx.desktop.Inform("Evaluate single model parameter estimates",
-                     "Evaluating parameter estimates (posteriors and likelihood profiles) is not "
-                     "available in this version of Estimetrix yet.");
-  return CommandOutcome::Refused;
+  if (!ctx.wb.model) return CommandOutcome::Refused;
+  ctx.menu.BeginComputation();
+  ctx.views.OpenEvaluationChooser();
+  return CommandOutcome::Done;
+}
+
+CommandOutcome RunEvaluationChoice(CommandContext& ctx, EvaluationChoice choice) {
+  CommandOutcome outcome = CommandOutcome::Cancelled;
+  if (choice != EvaluationChoice::Cancel) {
+    ctx.menu.BeginComputation();
+    try {
+      outcome = choice == EvaluationChoice::Posterior ? BayesianEvaluation(ctx)
+                                                      : LikelihoodProfile(ctx);
+    } catch (const std::bad_alloc&) {
+      ctx.wb.state.BayesEvaluationActive = false;
+      ctx.wb.state.ProfileActive = false;
+      ctx.desktop.ClearProgressPanels();
+      ctx.desktop.Inform(kEvaluationChooserCaption,
+                         "There is not enough memory for this evaluation; reduce the number of "
+                         "points or free parameters and try again.",
+                         Icon::Exclamation);
+      outcome = CommandOutcome::Failed;
+    }
+  }
+  ctx.menu.EndComputation();
+  ctx.menu.ShowMenu();
+  return outcome;
 }
 
 }  // namespace estimetrix

@@ -41,8 +41,14 @@ std::string Lines(std::initializer_list<const char*> lines) {
 
 class MarquardtRun {
  public:
-  MarquardtRun(Workbench& wb, Desktop& desktop, MarquardtView& view)
-      : wb_(wb), m_(wb.marquardt), desktop_(desktop), view_(view), p_(wb.free.FreeCount) {}
+  MarquardtRun(Workbench& wb, Desktop& desktop, MarquardtView& view,
+               const MarquardtProfilePoint* profile)
+      : wb_(wb),
+        m_(wb.marquardt),
+        desktop_(desktop),
+        view_(view),
+        profile_(profile),
+        p_(wb.free.FreeCount) {}
 
   MarquardtResult Run();
 
@@ -56,6 +62,8 @@ class MarquardtRun {
 
   Flow Start();
   Flow PollInterrupt();
+  Flow PollProfileInterrupt();
+  void ShowProfileStatus();
   Flow Trial();
   Flow Accept();
   Flow Solve();
@@ -85,6 +93,7 @@ class MarquardtRun {
   MarquardtState& m_;
   Desktop& desktop_;
   MarquardtView& view_;
+  const MarquardtProfilePoint* profile_;
   const int p_;
 
   double fOld_ = 0.0, fNew_ = 0.0;
@@ -143,6 +152,7 @@ MarquardtRun::Flow MarquardtRun::PollInterrupt() {
   wb_.state.MarquardtInterruptRequested = false;
   view_.SetInterruptEnabled(true);
   Panel(2, "");
+  if (wb_.state.ProfileActive) return PollProfileInterrupt();
   const Answer answer =
       desktop_.Ask("Marquardt interrupt", "Interrupt received. Do you want to quit minimizing?",
                    Buttons::YesNo, Icon::Question);
@@ -153,6 +163,44 @@ MarquardtRun::Flow MarquardtRun::PollInterrupt() {
     stopRequest_ = false;
   }
   return Flow::Continue;
+}
+
+// During a likelihood profile an Interrupt ends this point at once: either
+// the whole profile ends after it, or the profile goes on with the next point.
+MarquardtRun::Flow MarquardtRun::PollProfileInterrupt() {
+  const Answer quit =
+      desktop_.Ask("Marquardt interrupt", "Interrupt received. Do you want to quit the ML procedure?",
+                   Buttons::YesNo, Icon::Question);
+  if (quit == Answer::Yes) {
+    result_.profile = ProfileRequest::Quit;
+    return End(MarquardtOutcome::Interrupted);
+  }
+  const Answer next =
+      desktop_.Ask("Marquardt interrupt", "Do you want to continue starting with the NEXT point?",
+                   Buttons::YesNo, Icon::Question, 2);
+  if (next == Answer::Yes) {
+    result_.profile = ProfileRequest::NextPoint;
+    return End(MarquardtOutcome::Interrupted);
+  }
+  stopRequest_ = false;
+  return Flow::Continue;
+}
+
+// The status line of a profile point after each accepted iteration.
+void MarquardtRun::ShowProfileStatus() {
+  const int point = profile_ ? profile_->point : 0;
+  const int count = profile_ ? profile_->pointCount : 0;
+  std::string text = "Calculating profile point " + FormatNumber(point, "##0") + " of " +
+                     FormatNumber(count, "##0") + ",";
+  if (p_ != 0) {
+    const int pinned = wb_.state.EvaluatedParameter;
+    const Vector& values = wb_.alg.Values;
+    const double value = pinned >= values.Lo() && pinned <= values.Hi() ? values[pinned] : 0.0;
+    text += " Value of parameter # " + IntText(pinned) +
+            " which is being profiled is: " + FormatNumber(value, "0.0000E+00");
+  }
+  Panel(1, text);
+  desktop_.Yield();
 }
 
 // Trial k: k = 0 starts the run with fresh derivatives; k > 0 evaluates the
@@ -180,6 +228,7 @@ MarquardtRun::Flow MarquardtRun::Accept() {
   TakeTrialIntoValues();
   fBest_ = fNew_;
   MarquardtProgressReport(wb_, desktop_, view_, fNew_, fOld_);
+  if (wb_.state.ProfileActive) ShowProfileStatus();
   desktop_.Yield();
   if (wb_.alg.FileOutputFrequency > 0) MarquardtProgressLog(wb_, fNew_, fOld_);
   if (ConvergenceTestPassed()) return Verify();
@@ -616,8 +665,9 @@ void MarquardtSetup(Workbench& wb, Desktop& desktop) {
   wb.marquardt.ShowDerivatives = show == Answer::Yes;
 }
 
-MarquardtResult MarquardtMinimize(Workbench& wb, Desktop& desktop, MarquardtView& view) {
-  MarquardtRun run(wb, desktop, view);
+MarquardtResult MarquardtMinimize(Workbench& wb, Desktop& desktop, MarquardtView& view,
+                                  const MarquardtProfilePoint* profile) {
+  MarquardtRun run(wb, desktop, view, profile);
   return run.Run();
 }
 

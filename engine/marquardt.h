@@ -41,9 +41,24 @@ enum class MarquardtOutcome {
   NonFiniteObjective,   // the model returned NaN or infinity; Values holds the best finite point
 };
 
+// What an Interrupt during a likelihood profile asked for (the run's outcome
+// is then Interrupted).
+enum class ProfileRequest {
+  None,
+  Quit,       // the profile ends after this point
+  NextPoint,  // this point ends here; the profile goes on with the next one
+};
+
+// When the likelihood-profile procedure runs the minimizer once per point.
+struct MarquardtProfilePoint {
+  int point = 0;       // 1-based number of the profile point
+  int pointCount = 0;  // number of profile points
+};
+
 struct MarquardtResult {
   MarquardtOutcome outcome = MarquardtOutcome::Stopped;
   double objective = 0.0;  // at the point left in Values
+  ProfileRequest profile = ProfileRequest::None;
 };
 
 // The questions before a run: analytical or numerical derivatives, the
@@ -55,7 +70,10 @@ void MarquardtSetup(Workbench& wb, Desktop& desktop);
 // BuildFreeParameterList done, FreeCount >= 1, the derivative arrays sized for
 // the chosen derivatives. On return Values and FreeValues hold the best point
 // accepted, whatever the way the run ended.
-MarquardtResult MarquardtMinimize(Workbench& wb, Desktop& desktop, MarquardtView& view);
+// While a likelihood profile runs (ProfileActive), `profile` names the point
+// for the status line, and an Interrupt asks whether to quit the profile.
+MarquardtResult MarquardtMinimize(Workbench& wb, Desktop& desktop, MarquardtView& view,
+                                  const MarquardtProfilePoint* profile = nullptr);
 
 // Sizes the work arrays a run needs for the chosen derivatives ("A" or "N"):
 // the 2 x N x N array for numerical ones, the zeroed model gradient and

@@ -21,11 +21,6 @@ namespace estimetrix {
 
 namespace {
 
-QWidget* Frame(QWidget* window) {
-  if (auto* frame = qobject_cast<QMdiSubWindow*>(window->parentWidget())) return frame;
-  return window;
-}
-
 QLabel* RuleLabel(const char* text, QWidget* parent) {
   auto* label = new QLabel(text, parent);
   label->setWordWrap(true);

@@ -9,6 +9,7 @@
 #include "model/data_files.h"
 #include "model/likelihood.h"
 #include "model/parameter_layout.h"
+#include "model/results_summary.h"
 #include "platform/desktop.h"
 #include "platform/text_file.h"
 
@@ -112,13 +113,17 @@ bool CarapexModel::InitializationSucceeded() const {
 }
 
 void CarapexModel::MODEL(double& objective, Vector& parameters, Vector& steps,
-                         StringArray& descriptions, StringArray& /*fuseCodes*/, int& parameterCount,
+                         StringArray& descriptions, StringArray& fuseCodes, int& parameterCount,
                          int NF, int& /*observationCount*/, Vector& /*gradient*/,
                          Matrix& /*secondDerivatives*/, int& sampleSize) {
   if (NF == 0) {
     Initialize(parameters, steps, descriptions, parameterCount);
   } else if (NF >= 1) {
     EvaluateModel(objective, parameters, NF);
+  } else if (NF == -1 && initialized_) {
+    WriteResultsSummary({data_, state_, best_, bestValues_, bestObjective_},
+                        {parameters, steps, fuseCodes, descriptions, parameterCount},
+                        summaryContext_, *desktop_);
   }
   // The sample size of the small-sample criterion (AICc): every fish counted
   // in the frequency series plus every increment record. Reported on every
@@ -128,7 +133,7 @@ void CarapexModel::MODEL(double& objective, Vector& parameters, Vector& steps,
     const double n = data_.TotalCount + data_.IncrementRecordCount;
     sampleSize = static_cast<int>(std::min(n, 2.0e9));
   }
-  // NF = -1 (results summary) and NF <= -2 (no analytical derivatives): nothing yet.
+  // NF <= -2: the model has no analytical derivatives.
 }
 
 // ---------------------------------------------------------------------------

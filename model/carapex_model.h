@@ -29,6 +29,8 @@ class CarapexModel : public Model {
   double SuggestedLikelihoodConstant() const override;
   std::string DataFileName() const override;
   bool InitializationSucceeded() const override;
+  // Kept for the next NF = -1 call (the results summary).
+  void SetSummaryContext(const SummaryContext& context) override { summaryContext_ = context; }
   // An evaluator over this model's data; nullptr before a successful
   // initialisation.
   std::unique_ptr<ModelEvaluator> NewEvaluator() const override;
@@ -69,6 +71,7 @@ class CarapexModel : public Model {
   double likelihoodConstant_ = 0.0;
   bool initialized_ = false;
   bool lastInitializationSucceeded_ = true;
+  SummaryContext summaryContext_;
 };
 
 }  // namespace estimetrix

@@ -70,6 +70,7 @@ std::string PearsonDeviatesBlock(const PearsonDeviates& test) {
       "Reference: the Pearson deviates test is a parametric bootstrap of Pearson's chi-square "
       "statistic (Efron, B. and Tibshirani, R.J. 1993. An Introduction to the Bootstrap. "
       "Chapman & Hall, New York).\n";
+  block += "Random seed for the randomizations and simulations: " + std::to_string(test.seed) + "\n";
   block +=
       "You can reject the above fit if the cumulative p[Pearson deviates] is outside your "
       "acceptance range (e.g., 0.025 < p < 0.975)\n";
@@ -112,6 +113,7 @@ PearsonDeviates FrequencyGoodnessOfFit(int lastCell, int firstCell, const Vector
                                        Desktop& desktop, std::string& report) {
   PearsonDeviates test;
   test.randomizations = std::max(randomizations, 0);
+  test.seed = uniform.Seed();
   const Vector cum = Cumulative(lastCell, firstCell, expected, seriesTotal);
   test.observed = PearsonStatistic(lastCell, firstCell, observed, expected);
   for (int i = firstCell; i <= lastCell; ++i) {

@@ -3,10 +3,11 @@
 // the Pearson chi-square statistic ("Pearson deviates"), per frequency series
 // and for the increment records, and the unconditional increment simulation.
 // Every procedure draws from the caller's generator (the results summary
-// reseeds it from the clock before each), shows its progress in the
+// seeds it once and lets the draws run on from test to test), shows its progress in the
 // progress status bar, yields once per randomisation and appends its block
 // to the report text.
 
+#include <cstdint>
 #include <string>
 
 #include "engine/array.h"
@@ -27,6 +28,7 @@ struct PearsonDeviates {
   double maximum = 0.0;
   int exceedCount = 0;        // simulated statistics above X
   bool veryUnlikely = false;  // an occupied cell with no expected frequency
+  std::uint64_t seed = 0;     // the generator's seed, stated in the block
 
   // Counts one simulated statistic.
   void Add(double statistic) {
@@ -38,8 +40,25 @@ struct PearsonDeviates {
   }
 };
 
-// The report block of a test: a leading new line, no trailing one.
+// The report block of a test: a leading new line, no trailing one. The line
+// after the citation states the generator's seed.
 std::string PearsonDeviatesBlock(const PearsonDeviates& test);
+
+// What the increment test draws from, per record r and increment instar k
+// (column 1 alone without increment instars): the record's cumulative
+// normalised instar weights, the instar's conditional prediction and the
+// increment variance plus the measurement-error variance.
+struct IncrementRecordModel {
+  Matrix cumulativeWeight;
+  Matrix mean;
+  Matrix variance;
+};
+IncrementRecordModel BuildIncrementRecordModel(const ModelData& data, const ModelState& best,
+                                               const Vector& bestValues);
+
+// A record's two-cell Pearson deviate (1 - q)^2/q + (1 - q), q being half the
+// record's likelihood exp(-recordTerm).
+double RecordPearsonDeviate(double recordTerm);
 
 // The test for one series: cells firstCell..lastCell of `observed` and
 // `expected` (indexed by cell), N = seriesTotal. Shows the very-unlikely

@@ -42,20 +42,15 @@ double InstarWindowProbability(const ModelData& data, const ModelState& state, i
   return kWeightFloor;
 }
 
-// What the increment test draws from, per record r and increment instar k.
-struct RecordModel {
-  Matrix cumulativeWeight;  // record by instar
-  Matrix mean;              // record by instar (column 1 alone without instars)
-  Matrix variance;          // increment variance plus measurement variance
-};
+}  // namespace
 
-RecordModel BuildRecordModel(const ModelData& data, const ModelState& best,
-                             const Vector& bestValues) {
+IncrementRecordModel BuildIncrementRecordModel(const ModelData& data, const ModelState& best,
+                                               const Vector& bestValues) {
   const int records = data.IncrementRecordCount;
   const int instars = data.IncrementInstarCount;
   const int columns = std::max(instars, 1);
   const double errorFraction = 0.01 * std::fabs(bestValues[param::kPercentSE]);
-  RecordModel model;
+  IncrementRecordModel model;
   model.cumulativeWeight.Resize(1, records, 1, columns, 1.0);
   model.mean.Resize(1, records, 1, columns, 0.0);
   model.variance.Resize(1, records, 1, columns, 0.0);
@@ -87,8 +82,15 @@ RecordModel BuildRecordModel(const ModelData& data, const ModelState& best,
   return model;
 }
 
+double RecordPearsonDeviate(double recordTerm) {
+  const double q = std::max(0.5 * std::exp(-recordTerm), kQuotaFloor);
+  return Squared(1.0 - q) / q + (1.0 - q);
+}
+
+namespace {
+
 // One simulated increment for record r.
-double DrawIncrement(const ModelData& data, const RecordModel& model, int r,
+double DrawIncrement(const ModelData& data, const IncrementRecordModel& model, int r,
                      UniformGenerator& uniform) {
   int k = 1;
   if (data.IncrementInstarCount > 0) {
@@ -124,6 +126,7 @@ PearsonDeviates IncrementGoodnessOfFit(const ModelData& data, const ModelState& 
                                        std::string& report, Vector* lastSimulated) {
   PearsonDeviates test;
   test.randomizations = std::max(randomizations, 0);
+  test.seed = uniform.Seed();
   const int records = data.IncrementRecordCount;
   ModelData simulated = data;  // its increments are replaced by each draw
   ModelWork work;
@@ -131,7 +134,7 @@ PearsonDeviates IncrementGoodnessOfFit(const ModelData& data, const ModelState& 
   Vector q(1, records, 0.0);
   RecordQuotas(data, best, bestValues, work, q);
   test.observed = TwoCellStatistic(q);
-  const RecordModel model = BuildRecordModel(data, best, bestValues);
+  const IncrementRecordModel model = BuildIncrementRecordModel(data, best, bestValues);
   for (int j = 1; j <= test.randomizations; ++j) {
     desktop.SetStatus(StatusBar::Progress, 1,
                       "Pearson deviates: Calculating randomization # " + IntText(j) + " of " +

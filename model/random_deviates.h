@@ -9,16 +9,25 @@
 
 namespace estimetrix {
 
-// Uniform deviates on [0, 1). The caller owns and seeds it; tests seed it
-// with a constant, the results summary with ClockSeed before each test.
+// Uniform deviates on [0, 1) from the standard library's 64-bit Mersenne
+// Twister (std::mt19937_64) seeded with the seed itself, 53 random bits per
+// deviate. The caller owns and seeds it; tests seed it with a constant, the
+// results summary once per summary with the user's seed or ClockSeed, and the
+// draws then run on from test to test.
 class UniformGenerator {
  public:
-  explicit UniformGenerator(std::uint64_t seed = 0) : engine_(seed) {}
-  void Reseed(std::uint64_t seed) { engine_.seed(seed); }
+  explicit UniformGenerator(std::uint64_t seed = 0) : engine_(seed), seed_(seed) {}
+  void Reseed(std::uint64_t seed) {
+    engine_.seed(seed);
+    seed_ = seed;
+  }
+  // The seed of the last (re)seeding: reports state it so a run can be repeated.
+  std::uint64_t Seed() const { return seed_; }
   double Next() { return std::generate_canonical<double, 53>(engine_); }
 
  private:
   std::mt19937_64 engine_;
+  std::uint64_t seed_;
 };
 
 // A seed from the seconds-since-midnight clock (fractions included).

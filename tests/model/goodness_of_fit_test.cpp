@@ -15,12 +15,17 @@
 namespace estimetrix {
 namespace {
 
-const std::string kBlockHead =
-    "\nReference: the Pearson deviates test is a parametric bootstrap of Pearson's chi-square "
-    "statistic (Efron, B. and Tibshirani, R.J. 1993. An Introduction to the Bootstrap. "
-    "Chapman & Hall, New York).\n"
-    "You can reject the above fit if the cumulative p[Pearson deviates] is outside your "
-    "acceptance range (e.g., 0.025 < p < 0.975)\n";
+// The block's head names the seed of the generator the test drew from.
+std::string BlockHead(int seed) {
+  return "\nReference: the Pearson deviates test is a parametric bootstrap of Pearson's chi-square "
+         "statistic (Efron, B. and Tibshirani, R.J. 1993. An Introduction to the Bootstrap. "
+         "Chapman & Hall, New York).\n"
+         "Random seed for the randomizations and simulations: " +
+         std::to_string(seed) +
+         "\n"
+         "You can reject the above fit if the cumulative p[Pearson deviates] is outside your "
+         "acceptance range (e.g., 0.025 < p < 0.975)\n";
+}
 const std::string kBlockTail =
     "A very small value for cumulative p[Pearson-deviates] (e.g., < 0.025) when n is large "
     "suggests the model under-fits the data (fits too poorly)\n"
@@ -41,7 +46,7 @@ TEST(FrequencyGoodnessOfFit, WithoutRandomizationsEveryStatisticIsUndefined) {
   const auto test = FrequencyGoodnessOfFit(3, 1, Cells({2, 5, 3}), Cells({2.5, 4.5, 3}), 10.0, 0,
                                            uniform, desktop, report);
   // X = 0.25/2.5 + 0.25/4.5 = 0.1556
-  EXPECT_EQ(report, "Before" + kBlockHead +
+  EXPECT_EQ(report, "Before" + BlockHead(1) +
                         "Simulated Pearson deviates> n: 0; Mean: Undefined; SD: Undefined; "
                         "Minimum: Undefined; Maximum: Undefined\n"
                         "Observed Pearson deviates> 0.156; Cumulative p[Pearson deviates]: "
@@ -63,7 +68,7 @@ TEST(FrequencyGoodnessOfFit, ASeriesWithOneOccupiedCellAlwaysSimulatesItsObserva
   // Cells before FirstCell take no part.
   FrequencyGoodnessOfFit(4, 2, Cells({7, 0, 10, 0}), Cells({9, 0, 10, 0}), 10.0, 4, uniform,
                          desktop, report);
-  EXPECT_EQ(report, kBlockHead +
+  EXPECT_EQ(report, BlockHead(3) +
                         "Simulated Pearson deviates> n: 4; Mean: 0.000; SD: Undefined; "
                         "Minimum: 0.000; Maximum: 0.000\n"
                         "Observed Pearson deviates> 0.000; Cumulative p[Pearson deviates]: "
@@ -157,7 +162,7 @@ TEST(IncrementGoodnessOfFit, ObservedStatisticIsTheTwoCellPearsonFormOfHalfTheDe
   const auto test = IncrementGoodnessOfFit(c.data, c.best, c.values, 0, uniform, desktop, report);
   // q = phi(0)/2 twice and phi(1)/2 once.
   EXPECT_NEAR(test.observed, 15.291975806768988, 1e-9);
-  EXPECT_EQ(report, kBlockHead +
+  EXPECT_EQ(report, BlockHead(4) +
                         "Simulated Pearson deviates> n: 0; Mean: Undefined; SD: Undefined; "
                         "Minimum: Undefined; Maximum: Undefined\n"
                         "Observed Pearson deviates> 15.292; Cumulative p[Pearson deviates]: "

@@ -45,11 +45,6 @@ double EvaluateObjective(Workbench& wb, Vector& vector, int NF) {
   return objective;
 }
 
-double ComputePriorTerm(const Workbench&, const Vector&) {
-  // No prior family contributes yet: every parameter is uniform.
-  return 0.0;
-}
-
 void CallModel(Workbench& wb, Vector& vector, int NF) {
   CallModelFor(wb, vector, NF);
 }

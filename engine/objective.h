@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/array.h"
+#include "engine/priors.h"  // ComputePriorTerm, added to the objective
 
 namespace estimetrix {
 
@@ -13,10 +14,6 @@ struct Workbench;
 // Expands fused parameters in `vector`, calls MODEL with NF and, when priors
 // are in force and NF >= 1, adds the prior term (stored in state.PriorTerm).
 double EvaluateObjective(Workbench& wb, Vector& vector, int NF);
-
-// The prior -ln term for a vector; 0 while no priors are in force. Pure: it
-// reads the workbench and writes nothing, so worker threads call it too.
-double ComputePriorTerm(const Workbench& wb, const Vector& vector);
 
 // Calls MODEL on wb.alg.Values with NF (0 to initialise, -1 for the summary),
 // without fuse expansion or prior.

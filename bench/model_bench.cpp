@@ -3,7 +3,9 @@
 //   (a) 1 series, 60 cells, 5 Gaussian instars;
 //   (b) 8 series, 250 cells, 99 instars (20 identified, 79 blended), selectivity;
 //   (c) 1200 increment records, 16 instars, Gaussian errors, %SE 5;
-//   (d) as (c) with gamma errors.
+//   (d) as (c) with gamma errors;
+//   (e) 200 increment records, 3 instars, Gaussian errors, no measurement error;
+//   (f) as (e) with gamma errors.
 
 #include <benchmark/benchmark.h>
 
@@ -57,15 +59,17 @@ std::string FrequencyFile(int cells, int series, double first, double spacing, i
   return text;
 }
 
-// Initial sizes 10 to 100 mm, increments about 2 + 0.2 x, sorted.
-std::string IncrementFile(int records) {
+// Initial sizes from `smallest` to `largest` mm, increments about
+// 2 + slope x, sorted.
+std::string IncrementFile(int records, double smallest = 10.0, double largest = 100.0,
+                          double slope = 0.2) {
   std::mt19937 random(12345);
-  std::uniform_real_distribution<double> size(10.0, 100.0);
+  std::uniform_real_distribution<double> size(smallest, largest);
   std::normal_distribution<double> noise(0.0, 1.5);
   std::vector<std::pair<double, double>> data;
   for (int r = 0; r < records; ++r) {
     const double x = std::round(size(random) * 10.0) / 10.0;
-    const double d = std::max(0.5, std::round((2.0 + 0.2 * x + noise(random)) * 10.0) / 10.0);
+    const double d = std::max(0.5, std::round((2.0 + slope * x + noise(random)) * 10.0) / 10.0);
     data.push_back({x, d});
   }
   std::sort(data.begin(), data.end());
@@ -160,6 +164,38 @@ void BM_IncrementsGamma(benchmark::State& state) {
   Increments(state, true);
 }
 BENCHMARK(BM_IncrementsGamma)->Unit(benchmark::kMillisecond);
+
+// A typical fit of increments alone: every record lies within 5 SDs of at
+// least one instar (means about 23.6, 33.9 and 47.7), so every record works
+// out all three components.
+void FewIncrements(benchmark::State& state, bool gammaErrors) {
+  CarapexSetup setup;
+  setup.incrementPath = TemporaryFile("e.dat", IncrementFile(200, 18.0, 55.0, 0.35));
+  setup.incrementInstarsText = "3";
+  setup.incrementErrors = gammaErrors ? IncrementErrors::Gamma : IncrementErrors::Gaussian;
+  Fixture f(setup);
+  f.values[param::kMu0] = 16.0;
+  f.values[param::kBeta0] = 2.0;
+  f.values[param::kBeta0 + 1] = 0.35;
+  f.values[param::kSigma1] = 2.0;
+  f.values[param::kTau0] = 0.5;
+  f.values[param::kTau0 + 1] = 0.1;
+  f.values[param::kOmega] = 0.1;
+  f.values[22] = 0.3;
+  f.values[23] = 0.4;
+  f.values[24] = -1.0;
+  Run(state, f);
+}
+
+void BM_FewIncrementsGaussian(benchmark::State& state) {
+  FewIncrements(state, false);
+}
+BENCHMARK(BM_FewIncrementsGaussian);
+
+void BM_FewIncrementsGamma(benchmark::State& state) {
+  FewIncrements(state, true);
+}
+BENCHMARK(BM_FewIncrementsGamma);
 
 }  // namespace
 }  // namespace estimetrix

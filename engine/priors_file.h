@@ -22,7 +22,7 @@ std::string PriorsFileName(const std::string& path);
 // Reads `path` into a fresh table. True when it loaded: the table replaces
 // wb.priors (PriorsFilePath set, status panel updated, "Bayes information"
 // message; a prior that cannot be evaluated loads with a warning naming its
-// parameter). A count that differs from the model's: the mismatch message,
+// parameter) and priors are in force unless every prior is uniform-unbounded. A count that differs from the model's: the mismatch message,
 // priors off, table unchanged, false. A file that cannot be read, a count
 // line that is no fitting number, a missing or unreadable record: a message
 // naming the line, table and PriorsActive unchanged, false.

@@ -9,6 +9,7 @@
 #include "engine/format.h"
 #include "engine/menu_view.h"
 #include "engine/objective.h"
+#include "engine/prior_commands.h"
 #include "engine/workbench.h"
 #include "platform/desktop.h"
 #include "platform/text_file.h"
@@ -340,10 +341,11 @@ CommandOutcome SaveAlgorithmForRanking(RankingContext& ctx) {
 }
 
 CommandOutcome BayesianPriorsForRanking(RankingContext& ctx) {
-  ctx.desktop.Inform("Set Bayesian priors",
-                     "Setting Bayesian priors is not available in this version of Estimetrix "
-                     "yet.");
-  return CommandOutcome::Refused;
+  // The priors chooser takes over; it shows this window again when it (or the
+  // editor opened from it) closes.
+  BeginPriorsChooser(ctx.wb);
+  ctx.view.SetWindowVisible(false);
+  return CommandOutcome::Done;
 }
 
 CommandOutcome GridDoubleClick(RankingContext& ctx, int row, int column) {

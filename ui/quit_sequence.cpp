@@ -2,6 +2,7 @@
 
 #include "engine/algorithm_file.h"
 #include "engine/commands.h"
+#include "engine/priors_file.h"
 #include "engine/workbench.h"
 #include "platform/desktop.h"
 
@@ -61,11 +62,14 @@ bool OfferAlgorithmSave(Workbench& wb, Desktop& desktop) {
                   "The algorithm data were not saved.\n\nQuit Estimetrix anyway?", 2);
 }
 
-void OfferPriorsSave(Desktop& desktop) {
-  if (!AskYesNo(desktop, "What about Bayesian priors?", "Save Bayesian priors?")) return;
-  desktop.Inform("Save Bayesian priors",
-                 "Saving Bayesian priors comes with the priors window, which this version "
-                 "does not have yet. No priors file was written.");
+// Offers to save the priors. False when the user chose a file but it could
+// not be written and then decided not to quit after all.
+bool OfferPriorsSave(Workbench& wb, Desktop& desktop) {
+  if (!AskYesNo(desktop, "What about Bayesian priors?", "Save Bayesian priors?")) return true;
+  SaveWatchingDesktop watcher(desktop);
+  if (Save_Priors(wb, watcher) || !watcher.NameChosen()) return true;
+  return AskYesNo(desktop, "Exit Estimetrix",
+                  "The Bayesian priors were not saved.\n\nQuit Estimetrix anyway?", 2);
 }
 
 }  // namespace
@@ -75,8 +79,8 @@ bool RunQuitSequence(Workbench& wb, Desktop& desktop) {
   if (!OfferAlgorithmSave(wb, desktop)) return false;
   if (wb.priors.AllUniform())
     desktop.SetStatus(StatusBar::Files, 2, "Bayesian priors file: ");
-  else
-    OfferPriorsSave(desktop);
+  else if (!OfferPriorsSave(wb, desktop))
+    return false;
   wb.log.Close();
   return true;
 }

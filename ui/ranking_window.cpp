@@ -16,6 +16,7 @@
 #include "ui/algorithm_editor.h"
 #include "ui/app_context.h"
 #include "ui/menu_form.h"
+#include "ui/priors_windows.h"
 
 namespace estimetrix {
 
@@ -117,7 +118,11 @@ CommandOutcome frmRank::Run(RankButton button) {
     case RankButton::LoadAlg: return LoadAlgorithmForRanking(ctx);
     case RankButton::EditAlg: return EditAlgorithmForRanking(ctx);
     case RankButton::SaveAlg: return SaveAlgorithmForRanking(ctx);
-    case RankButton::Bayesian: return BayesianPriorsForRanking(ctx);
+    case RankButton::Bayesian: {
+      const CommandOutcome outcome = BayesianPriorsForRanking(ctx);
+      if (outcome == CommandOutcome::Done) OpenPriorsChooserFrom(ctx_, PriorsOrigin::Ranking);
+      return outcome;
+    }
     case RankButton::AddModel: return AddModelCommand(ctx);
     case RankButton::SetOverdispersion: return SetOverdispersionCommand(ctx);
     case RankButton::Rank: return RankModelsCommand(ctx);

@@ -1,0 +1,154 @@
+// The results summary driven through MODEL with NF = -1 on the small combined
+// data set: which questions are asked in which order, what refused answers
+// do, the default summary of an all-zero vector, and the AICc rules.
+
+#include "model/results_summary.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/format.h"
+#include "engine/report_views.h"
+#include "tests/model/carapex_fixture.h"
+
+namespace estimetrix {
+namespace {
+
+using testing::BothSetup;
+using testing::CarapexHarness;
+
+struct RecordedReports : ReportView {
+  void ShowReport(ReportKind kind, const std::string& text) override {
+    EXPECT_EQ(kind, ReportKind::Summary);
+    last = text;
+    ++shown;
+  }
+  std::string last;
+  int shown = 0;
+};
+
+struct RecordedPlots : NullPlotView {
+  void ShowXY(const XYPlot& plot) override { titles.push_back(plot.title); }
+  std::vector<std::string> titles;
+};
+
+class ResultsSummaryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(h_.Initialize(BothSetup(false)));
+    h_.steps.Fill(0.0);
+    h_.steps[param::kMu0] = 0.1;
+    h_.steps[param::kBeta0] = 0.1;
+    h_.fuseCodes.Resize(1, h_.parameterCount, "~~");
+  }
+  void Fitted() {
+    testing::SetBothStart(h_.values);
+    h_.Evaluate(1);
+  }
+  std::string Summary() {
+    SummaryContext context;
+    context.reports = &reports_;
+    context.plots = &plots_;
+    context.algorithmFilePath = "small.alg";
+    context.seed = 17;
+    h_.model.SetSummaryContext(context);
+    h_.Evaluate(-1);
+    EXPECT_TRUE(h_.desktop.Failures().empty()) << h_.desktop.Failures().front();
+    EXPECT_EQ(h_.desktop.PendingSteps(), 0u);
+    return reports_.last;
+  }
+  static bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+  }
+
+  CarapexHarness h_;
+  RecordedReports reports_;
+  RecordedPlots plots_;
+};
+
+TEST_F(ResultsSummaryTest, AnAllZeroVectorGivesTheWrittenAdviceWithoutAnyQuestion) {
+  h_.desktop.ExpectMessage("Summary", Answer::Ok);
+  const std::string text = Summary();
+  ASSERT_EQ(h_.desktop.Transcript().size(), 1u);
+  EXPECT_EQ(h_.desktop.Transcript()[0].text, "Summary complete");
+  EXPECT_TRUE(Has(text, "This is a combined analysis of moult increment data and size frequency "
+                        "data. The error distribution for the moult increments is Gaussian\n"));
+  EXPECT_TRUE(Has(text, "The number of free (estimated) parameters is:    2\n"));
+  EXPECT_TRUE(Has(text, "Note that not necessarily all 25 parameters are active"));
+  for (int i = 1; i <= 25; ++i)
+    EXPECT_TRUE(Has(text, "Parameter #" + FormatNumber(i, "00") + " estimate, step and link:"));
+  EXPECT_FALSE(Has(text, "Summary statistics on proportions"));
+  EXPECT_FALSE(Has(text, "Pearson deviates"));
+  EXPECT_TRUE(plots_.titles.empty());
+}
+
+TEST_F(ResultsSummaryTest, WithoutRandomizationsNoFitQuestionIsAskedAndBadCountsAreAskedAgain) {
+  Fitted();
+  ScriptedDesktop& d = h_.desktop;
+  d.ExpectMessage("Model results", Answer::No);
+  d.ExpectInput("More randomizations improve the goodness-of-fit estimate", "-4");
+  d.ExpectInput("More randomizations improve the goodness-of-fit estimate", "3000000000");
+  d.ExpectInput("More randomizations improve the goodness-of-fit estimate", "");
+  d.ExpectInput("Instar details", "1");
+  d.ExpectMessage("Frequency Summary", Answer::Yes);
+  d.ExpectMessage("Increment Summary", Answer::Yes);
+  d.ExpectMessage("Predicted increments by instar", Answer::Yes);
+  d.ExpectInput("Simulate random growth increments", "10001");
+  d.ExpectInput("Simulate random growth increments", "-2");
+  d.ExpectInput("Simulate random growth increments", "2");
+  d.ExpectMessage("Summary", Answer::Ok);
+  const std::string text = Summary();
+  EXPECT_TRUE(Has(text, "As requested, frequency statistics are reported up to instar 1, then the "
+                        "largest instar (7).\n"));
+  EXPECT_TRUE(Has(text, "for instar 7 in series 1,"));
+  EXPECT_FALSE(Has(text, "for instar 2 in series 1,"));
+  EXPECT_TRUE(Has(text, "Size frequency results for series: 1\n"));
+  EXPECT_TRUE(Has(text, "   Instar_7   Expd Freq\n"));
+  EXPECT_TRUE(Has(text, ",  Instar#2\n"));
+  EXPECT_TRUE(Has(text, "Simulated increment data :"));
+  EXPECT_FALSE(Has(text, "Pearson deviates"));
+  // The report was shown before the questions that followed its first part.
+  EXPECT_GE(reports_.shown, 5);
+}
+
+TEST_F(ResultsSummaryTest, OneRandomizationGivesAnExactPAndTheSeedIsStated) {
+  Fitted();
+  ScriptedDesktop& d = h_.desktop;
+  d.ExpectMessage("Model results", Answer::Yes);
+  d.ExpectMessage("View plots?", Answer::Yes);
+  d.ExpectMessage("View plots?", Answer::Yes);
+  d.ExpectInput("More randomizations improve the goodness-of-fit estimate", "1");
+  d.ExpectInput("Instar details", std::nullopt);
+  d.ExpectMessage("Frequency Summary", Answer::No);
+  d.ExpectMessage("Frequency goodness-of-fit", Answer::Yes);
+  d.ExpectMessage("Increment Summary", Answer::No);
+  d.ExpectMessage("Increment goodness-of-fit", Answer::Yes);
+  d.ExpectInput("Simulate random growth increments", "0");
+  d.ExpectMessage("Summary", Answer::Ok);
+  const std::string text = Summary();
+  EXPECT_EQ(plots_.titles, (std::vector<std::string>{"Increment data", "Increment data",
+                                                      "Instar growth curve",
+                                                      "Frequency data series # 1"}));
+  EXPECT_TRUE(Has(text, "No frequency statistics by instar requested to be reported.\n"));
+  EXPECT_TRUE(Has(text, "Goodness-of-fit diagnostic for frequency series 1\n"));
+  size_t blocks = 0;
+  for (size_t at = text.find("Simulated Pearson deviates> n: 1; "); at != std::string::npos;
+       at = text.find("Simulated Pearson deviates> n: 1; ", at + 1))
+    ++blocks;
+  EXPECT_EQ(blocks, 2u);
+  EXPECT_TRUE(Has(text, "Random seed for the randomizations and simulations: 17\n"));
+  EXPECT_TRUE(Has(text, "; SE cumulative p[Pearson deviates]: 0.000"));
+  EXPECT_FALSE(Has(text, "Simulated increment data :"));
+}
+
+TEST(ResultsSummaryAicc, NeedsDegreesOfFreedomAndCountsBeyondSixteenBits) {
+  EXPECT_EQ(AiccText(100.0, 5, 6), "Undefined (too few degrees of freedom)");
+  EXPECT_EQ(AiccText(100.0, 5, 5), "Undefined (too few degrees of freedom)");
+  EXPECT_EQ(AiccText(100.0, 2, 10), "1.0571E+02");  // 100 + 2*2*10/7
+  ModelData data;
+  data.TotalCount = 40000.0;
+  data.IncrementRecordCount = 1200;
+  EXPECT_EQ(SummarySampleSize(data), 41200);
+}
+
+}  // namespace
+}  // namespace estimetrix

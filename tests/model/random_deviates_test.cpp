@@ -124,12 +124,28 @@ TEST(RandomDeviates, GammaAboveShape25IsAPositiveNormalAndZeroVarianceGivesTheMe
   EXPECT_TRUE(std::isnan(GammaDeviate(uniform, std::nan(""), 1.0)));
 }
 
+TEST(RandomDeviates, GammaKeepsItsMeanAndVarianceOnBothSidesOfShape25) {
+  for (double shape : {0.5, 2.0, 10.0, 40.0}) {
+    SCOPED_TRACE(shape);
+    const double mean = 6.0, variance = mean * mean / shape;
+    UniformGenerator uniform(77);
+    std::vector<double> x;
+    for (int i = 0; i < kDraws; ++i) x.push_back(GammaDeviate(uniform, mean, variance));
+    const Moments m = MomentsOf(x);
+    EXPECT_NEAR(m.mean / mean, 1.0, 0.03);
+    EXPECT_NEAR(m.variance / variance, 1.0, 0.08);
+    EXPECT_GT(*std::min_element(x.begin(), x.end()), 0.0);
+    EXPECT_EQ(GammaDeviate(uniform, mean, 0.0), mean);
+  }
+}
+
 TEST(RandomDeviates, TheSameSeedRepeatsTheSequence) {
   UniformGenerator a(42), b(42);
   for (int i = 0; i < 100; ++i) EXPECT_EQ(GammaDeviate(a, 2.0, 3.0), GammaDeviate(b, 2.0, 3.0));
   a.Reseed(5);
   b.Reseed(5);
   EXPECT_EQ(a.Next(), b.Next());
+  EXPECT_EQ(a.Seed(), 5u);
   EXPECT_NE(ClockSeed(43200.25), ClockSeed(43200.5));
 }
 

@@ -43,6 +43,7 @@ void ModelWork::Resize(const ModelData& data) {
   ConditionalVariance.Resize(1, records, 1, k, 0.0);
   InstarWeight.Resize(1, k, 0.0);
   IncrementInstarDensity.Resize(1, k, GammaDensity());
+  SizeComponents.Resize(1, k > 0 ? k : 1, SizeComponent());
 }
 
 }  // namespace estimetrix

@@ -91,6 +91,31 @@ struct ModelState {
   void Resize(const ModelData& data);
 };
 
+// What the increment records of one initial size share under one increment
+// instar. Worked out once per size; the records that repeat the size (sorted
+// data have runs of them) only add their observed increment.
+struct SizeComponent {
+  double weight = 0.0;     // normalised instar weight
+  double predicted = 0.0;  // conditional predicted increment
+  double variance = 0.0;   // its variance, measurement error included
+  double error = 0.0;      // measurement variance
+  double penalty = 0.0;    // negative gamma scale
+  // Gaussian increments: lower tail at zero, and the closed form's terms.
+  double lowerTail = 0.0;      // P0
+  double twoVariance = 0.0;    // 2V
+  double densityFactor = 0.0;  // 1 / (sqrt(2 pi V) (1 - P0)), or without (1 - P0)
+  bool closedForm = true;      // no measurement-error integral
+  bool truncated = false;      // the truncation at zero counts
+  // Gamma increments: shape, scale, alpha ln beta and ln Gamma(alpha).
+  double alpha = 0.0;
+  double beta = 0.0;
+  double alphaLogBeta = 0.0;
+  double logGammaAlpha = 0.0;
+  // The record at hand: exp(-g), the component's density.
+  double density = 0.0;
+  int sameAs = 0;  // an earlier instar with the same prediction (0: none)
+};
+
 // Scratch arrays of one evaluation and the per-record increment results that
 // the goodness-of-fit test and the report read.
 struct ModelWork {
@@ -115,6 +140,10 @@ struct ModelWork {
   Matrix ConditionalVariance;                   // record by increment instar
   Vector InstarWeight;                          // increment instars 1..K for the record at hand
   Array1<GammaDensity> IncrementInstarDensity;  // increment instars 1..K
+
+  // Increments, per increment instar 1..max(K, 1) for the initial size at
+  // hand (without instars, entry 1 is the record's single component).
+  Array1<SizeComponent> SizeComponents;
 
   void Resize(const ModelData& data);
 };

@@ -3,19 +3,62 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <functional>
+#include <limits>
+#include <memory>
 #include <thread>
 
+#include "engine/format.h"
 #include "engine/workbench.h"
 
 namespace estimetrix {
 
 namespace {
+
+QString SeedText(const std::optional<std::uint64_t>& seed) {
+  return seed ? QString::number(static_cast<qulonglong>(*seed)) : QString();
+}
+
+// The results summary's random seed: blank draws from the clock; anything
+// but a whole number from 0 up is refused and the previous seed kept.
+QLineEdit* AddSeedEditor(QDialog& dialog, QFormLayout& form, Workbench& wb) {
+  auto* seed = new QLineEdit(&dialog);
+  seed->setObjectName("txtSeed");
+  seed->setPlaceholderText("from the clock");
+  seed->setText(SeedText(wb.SummarySeed));
+  seed->setToolTip(
+      "The results summary's randomizations and simulations start from this seed, so the same "
+      "seed repeats the same summary. Leave it blank to seed from the clock.");
+  form.addRow("Random seed...", seed);
+  auto checking = std::make_shared<bool>(false);
+  QObject::connect(seed, &QLineEdit::editingFinished, &dialog, [&dialog, &wb, seed, checking] {
+    if (*checking) return;  // the message box takes the focus and finishes the edit again
+    const std::string text = seed->text().trimmed().toStdString();
+    if (text.empty()) {
+      wb.SummarySeed.reset();
+      return;
+    }
+    long long value = 0;
+    if (StrictInteger(text, 0, std::numeric_limits<long long>::max(), value)) {
+      wb.SummarySeed = static_cast<std::uint64_t>(value);
+      return;
+    }
+    *checking = true;
+    QMessageBox::warning(&dialog, "Random seed",
+                         "The random seed must be a whole number from 0 up, or blank to seed "
+                         "from the clock. The previous seed is kept.");
+    seed->setText(SeedText(wb.SummarySeed));
+    *checking = false;
+  });
+  return seed;
+}
 
 const char* const kDefaultsText = R"(
 <h3>Default file names</h3>
@@ -121,6 +164,7 @@ void ShowDefaultsWindow(QWidget* mainWindow, Workbench& wb) {
                  "points side by side on this many threads. Results are the same for any "
                  "number; 1 evaluates one point at a time.");
              form->addRow("Threads for independent evaluations:", threads);
+             AddSeedEditor(dialog, *form, wb);
              layout.addLayout(form);
              QObject::connect(threads, &QSpinBox::valueChanged, &dialog,
                               [&wb](int value) { wb.ThreadCount = value; });

@@ -9,7 +9,8 @@ namespace estimetrix {
 
 struct Workbench;
 
-// The Defaults window also holds the session's settings (the thread count).
+// The Defaults window also holds the session's settings (the thread count
+// and the results summary's random seed).
 void ShowDefaultsWindow(QWidget* mainWindow, Workbench& wb);
 void ShowWisdomWindow(QWidget* mainWindow);
 void ShowCreditsWindow(QWidget* mainWindow);

@@ -45,13 +45,14 @@ BivariatePlotWindow::BivariatePlotWindow(QWidget* parent) : PlotWindow(parent) {
   map_->setName(tr("Density"));
   map_->removeFromLegend();
   map_->setInterpolate(false);
-  map_->setGradient(DensityGradient());
   scale_ = new QCPColorScale(plot);
   scale_->setType(QCPAxis::atRight);
   scale_->axis()->setLabel(tr("Density"));
   scale_->setBarWidth(14);
   plot->plotLayout()->addElement(1, 1, scale_);
   map_->setColorScale(scale_);
+  // The scale's gradient is the map's.
+  scale_->setGradient(DensityGradient());
   // The scale is as tall as the axes.
   auto* group = new QCPMarginGroup(plot);
   plot->axisRect()->setMarginGroup(QCP::msBottom | QCP::msTop, group);
@@ -135,7 +136,7 @@ void BivariatePlotWindow::Redraw() {
   largest->setPen(QPen(QColor(31, 119, 180), 2));
   largest->setName(tr("Largest density %1").arg(Number(plot_.largest)));
   largest->setData({plot_.largestX}, {plot_.largestY});
-  plot->legend->setWrap(2);
+  ArrangeLegend(4);
 
   QString levels;
   for (size_t l = 0; l < levels_.size(); ++l)
@@ -143,6 +144,12 @@ void BivariatePlotWindow::Redraw() {
   SetStatusText(tr("Largest density %1 at (%2, %3).  Contour levels  %4")
                     .arg(Number(plot_.largest), Number(plot_.largestX), Number(plot_.largestY),
                          levels.trimmed()));
+}
+
+void BivariatePlotWindow::ResetView() {
+  // The colour map fills the axes to its edges.
+  Plot()->rescaleAxes();
+  Plot()->replot();
 }
 
 std::vector<DataColumn> BivariatePlotWindow::DrawnData() const {

@@ -35,6 +35,7 @@ class BivariatePlotWindow : public PlotWindow {
 
   std::vector<DataColumn> DrawnData() const override;
   std::string ExportStem() const override;
+  void ResetView() override;
 
  private:
   void Redraw();

@@ -101,7 +101,7 @@ void DistributionPlotWindow::Redraw() {
           QPen(QColor(214, 39, 40), 1.5, Qt::DashLine));
   AddMark(plot_.expectedValue, ExpectedValueMarkText(plot_),
           QPen(QColor(44, 160, 44), 1.5, Qt::DashDotLine));
-  plot->legend->setWrap(2);
+  ArrangeLegend(2);
   SetStatusText(QString::fromStdString(DistributionName(kind_)) + tr(" of ") +
                 QString::fromStdString(drawn_.xLabel) + tr(", %1 points.").arg(plot_.values.size()));
 }

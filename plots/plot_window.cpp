@@ -110,6 +110,12 @@ void PlotWindow::FitAxesToData() {
   }
 }
 
+void PlotWindow::ArrangeLegend(int columns) {
+  plot_->legend->setWrap(columns);
+  // Entries already in the legend are moved only when the order is set anew.
+  plot_->legend->setFillOrder(QCPLegend::foColumnsFirst, true);
+}
+
 void PlotWindow::ResetView() {
   FitAxesToData();
   plot_->replot();

@@ -54,6 +54,8 @@ class PlotWindow : public QWidget {
   void SetPlotTitle(const QString& title);
   // Scales both axes to the data with a little room at the edges.
   void FitAxesToData();
+  // Lays the legend's entries out in rows of `columns`.
+  void ArrangeLegend(int columns);
 
   // Colours for series, distinct in print and for most colour vision.
   static QColor SeriesColour(int index);

@@ -149,6 +149,18 @@ void XYPlotWindow::SetStyle(XYStyle style) {
     styleBox_->setCurrentIndex(static_cast<int>(style));
   }
   Redraw();
+  ResetView();
+}
+
+void XYPlotWindow::ResetView() {
+  FitAxesToData();
+  // Drop lines end at y = 0, which must then be in view.
+  if (style_ == XYStyle::DropLines && Plot()->graphCount() > 0) {
+    QCPRange range = Plot()->yAxis->range();
+    double room = 0.04 * range.size();
+    if (range.lower > 0) Plot()->yAxis->setRangeLower(-room);
+    if (range.upper < 0) Plot()->yAxis->setRangeUpper(room);
+  }
   Plot()->replot();
 }
 
@@ -235,8 +247,12 @@ void XYPlotWindow::Redraw() {
     }
   }
   plot->legend->setVisible(plot->graphCount() > 0);
-  // Two columns of labels when there are many: the legend stays short.
-  plot->legend->setWrap(plot->graphCount() > 4 ? 2 : 1);
+  // Two columns keep a legend of many short labels low; long labels need
+  // the whole width.
+  bool longLabels = false;
+  for (size_t s = 0; s < page.plot.series.size(); ++s)
+    if (page.shown[s] && Trimmed(page.plot.series[s].label).size() > 45) longLabels = true;
+  ArrangeLegend(plot->graphCount() > 3 && !longLabels ? 2 : 1);
   UpdateStatistics();
 }
 

@@ -47,6 +47,7 @@ class XYPlotWindow : public PlotWindow {
 
   std::vector<DataColumn> DrawnData() const override;
   std::string ExportStem() const override;
+  void ResetView() override;
 
  private:
   struct Page {

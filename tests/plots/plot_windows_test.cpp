@@ -138,6 +138,7 @@ void PlotWindowsTest::XYWindowShowsSeriesAndLabelsAsReceived() {
   QCOMPARE(p->graph(0)->lineStyle(), QCPGraph::lsLine);
   style->setCurrentIndex(2);
   QCOMPARE(p->graph(0)->lineStyle(), QCPGraph::lsImpulse);
+  QVERIFY(p->yAxis->range().contains(0.0));  // the lines reach y = 0 in view
   QCOMPARE(window.Style(), XYStyle::DropLines);
 
   auto* grid = window.findChild<QComboBox*>("grid");

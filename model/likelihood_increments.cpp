@@ -55,7 +55,7 @@ struct IncrementSettings {
 
 // NormalDistribution (distributions.cpp) with FastExp, so that the instar
 // windows' eight tails per size inline: the same five-term approximation.
-double NormalCdf(double z) {
+[[gnu::always_inline]] inline double NormalCdf(double z) {
   const double t = 1.0 / (1.0 + 0.2316419 * std::fabs(z));
   const double density = FastExp(-z * z / 2.0) / kSqrtTwoPi;
   const double tail =

@@ -1,9 +1,205 @@
-#include "app/batch.h"
+// The evaluation part of the runner: Bayesian posteriors and likelihood
+// profiles of one parameter through the chooser's commands, their reports on
+// standard output, and the .pos, .mlc and .grd files.
+
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/batch_runner.h"
+#include "engine/evaluation_commands.h"
+#include "engine/format.h"
+#include "engine/likelihood_profile.h"
+#include "engine/posterior.h"
+#include "engine/report_file.h"
 
 namespace estimetrix {
 
-BatchArea EvaluationBatchArea() {
+namespace {
+
+constexpr const char* kStepsOption = "--steps-from-covariance";
+
+// The answers of the evaluation running now.
+struct EvaluationAnswers {
+  bool running = false;
+  std::string parameter, points, gridPoints;
+  bool simplex = true;
+  int constantAsked = 0;
+};
+
+// "1,25,25" or "1,25,simplex": the argument's comma-separated parts.
+std::vector<std::string> Parts(const std::string& argument) {
+  std::vector<std::string> parts;
+  std::stringstream list(argument);
+  std::string item;
+  while (std::getline(list, item, ',')) parts.push_back(item);
+  return parts;
+}
+
+bool WholeIn(const std::string& text, long long lo, long long hi) {
+  long long value = 0;
+  return StrictInteger(text, lo, hi, value);
+}
+
+std::optional<DialogReply> Reply(Answer answer) {
+  return DialogReply{answer, std::nullopt};
+}
+std::optional<DialogReply> Reply(const std::string& text) {
+  return DialogReply{Answer::Ok, text};
+}
+
+std::optional<DialogReply> AnswerEvaluationQuestion(const DialogRecord& record,
+                                                    BatchSession& session,
+                                                    EvaluationAnswers& answers) {
+  if (!answers.running) return {};
+  const std::string& text = record.text;
+  auto has = [&text](const char* part) { return text.find(part) != std::string::npos; };
+  if (record.kind == DialogKind::SaveFile && record.title == kGridSaveTitle)
+    return DialogReply{Answer::Cancel, std::nullopt};  // save-grd writes it
+  if (record.kind == DialogKind::Input) {
+    if (record.title == "Enter constant") {
+      if (++answers.constantAsked > 1) return {};  // refused once: stop rather than loop
+      if (session.Has("--likelihood-constant")) return Reply(session.Option("--likelihood-constant"));
+      const double suggested = session.wb.model ? session.wb.model->SuggestedLikelihoodConstant() : 0;
+      if (suggested > 0.0) return Reply(GeneralNumber(suggested));
+      if (!record.defaultText.empty()) return Reply(record.defaultText);
+      return {};
+    }
+    if (record.title != kPosteriorTitle && record.title != kProfileTitle) return {};
+    if (has("parameter #")) return Reply(answers.parameter);
+    if (has("profile parameter") || has("x-y data points")) return Reply(answers.points);
+    if (has("grid parameter")) return Reply(answers.gridPoints);
+    if (has("covariance grid")) return Reply(session.Option(kStepsOption, "N"));
+    return {};
+  }
+  if (record.kind != DialogKind::Message) return {};
+  if (record.title == kPosteriorTitle || record.title == kProfileTitle) {
+    if (has("SIMPLEX")) return Reply(answers.simplex ? Answer::Yes : Answer::No);
+    return Reply(Answer::Yes);  // go on
+  }
+  // The runner keeps the bivariate grid so that save-grd (and --plots) can use it.
+  if (record.title == kBivariateTitle) return Reply(Answer::Yes);
+  if (record.title == kCallCountTitle) return Reply(Answer::Yes);
+  // Marquardt at each profile point: numerical derivatives, no display.
+  if (record.title == "Marquardt minimization" && record.buttons != Buttons::Ok)
+    return Reply(Answer::No);
   return {};
+}
+
+int RunEvaluation(BatchSession& session, EvaluationAnswers& answers, EvaluationChoice choice,
+                  const std::string& name) {
+  if (session.Has(kStepsOption) && !WholeIn(session.Option(kStepsOption), 1, 3))
+    return BatchFail(session, std::string(kStepsOption) + " needs 1, 2 or 3, not \"" +
+                                  session.Option(kStepsOption) + "\"");
+  if (session.Has(kStepsOption) && !session.wb.state.CovarianceCurrent)
+    return BatchFail(session, name + ": " + kStepsOption +
+                                  " needs covariances of the current values (run covariance "
+                                  "first)");
+  const ReportKind kind = choice == EvaluationChoice::Posterior ? ReportKind::Posterior
+                                                                : ReportKind::Profile;
+  session.views.SetReportText(kind, "");
+  answers.running = true;
+  answers.constantAsked = 0;
+  CommandOutcome outcome = session.Run(MenuButton::ParEstimate, name);
+  if (outcome == CommandOutcome::Done) {
+    CommandContext context{session.wb, session.desktop, session.menu, session.views};
+    outcome = RunEvaluationChoice(context, choice);
+    session.menu.ShowMenu();
+  }
+  answers.running = false;
+  if (outcome != CommandOutcome::Done) return kBatchFailed;  // the message is on standard error
+  const std::string report = session.views.ReportText(kind);
+  if (report.empty()) return BatchFail(session, name + ": fewer than three points, no report");
+  session.out << report;
+  return kBatchSucceeded;
+}
+
+int Posterior(BatchSession& session, EvaluationAnswers& answers, const std::string& argument) {
+  const std::vector<std::string> parts = Parts(argument);
+  if (parts.size() != 3 || !WholeIn(parts[0], 1, 1000000) || !WholeIn(parts[1], 1, 1001) ||
+      !WholeIn(parts[2], 1, 1001))
+    return BatchFail(session, "posterior needs PARAM,POINTS,GRID (whole numbers; POINTS and "
+                              "GRID 1 to 1001), not \"" + argument + "\"");
+  answers.parameter = parts[0];
+  answers.points = parts[1];
+  answers.gridPoints = parts[2];
+  return RunEvaluation(session, answers, EvaluationChoice::Posterior, "posterior");
+}
+
+int Profile(BatchSession& session, EvaluationAnswers& answers, const std::string& argument) {
+  const std::vector<std::string> parts = Parts(argument);
+  if (parts.size() != 3 || !WholeIn(parts[0], 1, 1000000) || !WholeIn(parts[1], 0, 1001) ||
+      (parts[2] != "simplex" && parts[2] != "marquardt"))
+    return BatchFail(session, "profile needs PARAM,POINTS,simplex or PARAM,POINTS,marquardt, not \"" +
+                                  argument + "\"");
+  answers.parameter = parts[0];
+  answers.points = parts[1];
+  answers.simplex = parts[2] == "simplex";
+  return RunEvaluation(session, answers, EvaluationChoice::Profile, "profile");
+}
+
+int SaveReport(BatchSession& session, ReportKind kind, const std::string& name,
+               const std::string& path) {
+  std::string text = session.views.ReportText(kind);
+  if (text.empty())
+    return BatchFail(session, name + ": no report to save (run " +
+                                  (kind == ReportKind::Posterior ? "posterior" : "profile") +
+                                  " first)");
+  std::string error;
+  if (!WriteReportFile(path, text, error)) return BatchFail(session, name + ": " + error);
+  session.views.SetReportText(kind, text);
+  return kBatchSucceeded;
+}
+
+int SaveGrid(BatchSession& session, const std::string& path) {
+  const BivariatePlot& plot = session.wb.bivariatePlot;
+  if (plot.x.empty())
+    return BatchFail(session, "save-grd: no bivariate grid (run a posterior with exactly two "
+                              "free parameters first)");
+  std::string error;
+  if (!WriteBivariateGrid(path, plot, error)) return BatchFail(session, "save-grd: " + error);
+  return kBatchSucceeded;
+}
+
+}  // namespace
+
+BatchArea EvaluationBatchArea() {
+  auto answers = std::make_shared<EvaluationAnswers>();
+  BatchArea area;
+  area.options.push_back({kStepsOption, "K",
+                          "posterior and profile: steps from the standard errors of covariance "
+                          "grid K (1, 2 or 3) instead of the steps as they stand."});
+  area.commands.push_back(
+      {"posterior", "PARAM,POINTS,GRID",
+       "Bayesian posterior of parameter PARAM on POINTS points, integrated over GRID points of "
+       "each other free parameter: the report on standard output.",
+       [answers](BatchSession& session, const std::string& argument) {
+         return Posterior(session, *answers, argument);
+       }});
+  area.commands.push_back(
+      {"profile", "PARAM,POINTS,METHOD",
+       "Likelihood profile of parameter PARAM on POINTS points, minimizing the others with "
+       "METHOD simplex or marquardt at each point: the report on standard output.",
+       [answers](BatchSession& session, const std::string& argument) {
+         return Profile(session, *answers, argument);
+       }});
+  area.commands.push_back({"save-pos", "FILE", "Save the last posterior report (.pos).",
+                           [](BatchSession& session, const std::string& path) {
+                             return SaveReport(session, ReportKind::Posterior, "save-pos", path);
+                           }});
+  area.commands.push_back({"save-mlc", "FILE", "Save the last likelihood-profile report (.mlc).",
+                           [](BatchSession& session, const std::string& path) {
+                             return SaveReport(session, ReportKind::Profile, "save-mlc", path);
+                           }});
+  area.commands.push_back(
+      {"save-grd", "FILE",
+       "Save the bivariate grid of the last posterior with two free parameters (.grd).",
+       SaveGrid});
+  area.answerers.push_back([answers](const DialogRecord& record, BatchSession& session) {
+    return AnswerEvaluationQuestion(record, session, *answers);
+  });
+  return area;
 }
 
 }  // namespace estimetrix

@@ -89,7 +89,7 @@ XYPlotWindow::XYPlotWindow(QWidget* parent) : PlotWindow(parent) {
 void XYPlotWindow::AddPage(const XYPlot& plot) {
   Page page{plot, std::vector<bool>(plot.series.size(), true), 0};
   for (size_t p = 0; p < pages_.size(); ++p) {
-    if (pages_[p].plot.title == plot.title) {
+    if (pages_[p].plot.title == plot.title && pages_[p].plot.xLabel == plot.xLabel) {
       pages_[p] = std::move(page);
       ShowPage(static_cast<int>(p));
       return;

@@ -28,7 +28,8 @@ class XYPlotWindow : public PlotWindow {
   explicit XYPlotWindow(QWidget* parent = nullptr);
 
   // Shows `plot` as a new last page, or in place of the page with the same
-  // title (a summary run again replaces its pages instead of adding more).
+  // title and x axis text (a summary run again replaces its pages instead of
+  // adding more; its two increment plots differ only in their x axis).
   void AddPage(const XYPlot& plot);
   int PageCount() const { return static_cast<int>(pages_.size()); }
   int CurrentPage() const { return current_; }  // 0-based; -1 before any plot

@@ -106,7 +106,7 @@ class PlotWindowsTest : public QObject {
  private slots:
   void XYWindowShowsSeriesAndLabelsAsReceived();
   void XYSeriesCanBeHiddenAndShownAgain();
-  void XYPagesGoBackAndForthAndATitleSeenAgainReplacesItsPage();
+  void XYPagesGoBackAndForthAndAPlotSeenAgainReplacesItsPage();
   void XYStatisticsFollowTheChosenSeries();
   void DistributionWindowDrawsEachOfTheSevenPlots();
   void DistributionThatCannotBeDrawnKeepsThePreviousOne();
@@ -167,7 +167,7 @@ void PlotWindowsTest::XYSeriesCanBeHiddenAndShownAgain() {
   QCOMPARE(window.DrawnData().size(), size_t(4));
 }
 
-void PlotWindowsTest::XYPagesGoBackAndForthAndATitleSeenAgainReplacesItsPage() {
+void PlotWindowsTest::XYPagesGoBackAndForthAndAPlotSeenAgainReplacesItsPage() {
   XYPlotWindow window;
   auto* previous = window.findChild<QAction*>("previousPage");
   auto* next = window.findChild<QAction*>("nextPage");
@@ -199,6 +199,11 @@ void PlotWindowsTest::XYPagesGoBackAndForthAndATitleSeenAgainReplacesItsPage() {
   QCOMPARE(window.PageCount(), 3);
   QCOMPARE(window.CurrentPage(), 0);
   QCOMPARE(window.Plot()->graphCount(), 1);
+  // The same title over another x axis is a page of its own.
+  again.xLabel = "Data Record Index";
+  window.AddPage(again);
+  QCOMPARE(window.PageCount(), 4);
+  QCOMPARE(label->text(), QString("Page 4 of 4"));
 }
 
 void PlotWindowsTest::XYStatisticsFollowTheChosenSeries() {

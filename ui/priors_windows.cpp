@@ -197,9 +197,9 @@ frmSetPriors::frmSetPriors(AppContext& ctx, QWidget* parent) : QWidget(parent), 
   grdSetPriors_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   // The window colours the selected row itself.
   grdSetPriors_->setSelectionMode(QAbstractItemView::NoSelection);
-  grdSetPriors_->setColumnWidth(0, 70);
+  grdSetPriors_->setColumnWidth(0, 85);
   grdSetPriors_->setColumnWidth(1, 150);
-  for (int column = 2; column <= 5; ++column) grdSetPriors_->setColumnWidth(column, 90);
+  for (int column = 2; column <= 5; ++column) grdSetPriors_->setColumnWidth(column, 105);
   grdSetPriors_->horizontalHeader()->setStretchLastSection(true);
   connect(grdSetPriors_, &QTableWidget::cellClicked, this,
           [this](int row, int) { SelectRow(row); });

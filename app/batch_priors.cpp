@@ -68,13 +68,15 @@ int LoadPriors(BatchSession& session) {
   if (wb.state.ObservationCount <= 0) {
     const std::string constant = ConstantAnswer(session);
     if (constant.empty())
-      return BatchFail(session, std::string(kPriorsOption) + ": the model suggests no likelihood "
-                                    "constant; give one with " + kLikelihoodConstant + " Q");
+      return BatchFail(session, std::string(kPriorsOption) +
+                                    ": the model suggests no likelihood "
+                                    "constant; give one with " +
+                                    kLikelihoodConstant + " Q");
     session.desktop.ExpectInput("Enter constant", constant);
   }
   if (!SetPriorLikelihoodScale(wb, session.desktop))
-    return BatchFail(session, std::string(kPriorsOption) +
-                                  ": the priors' likelihood scale could not be set");
+    return BatchFail(
+        session, std::string(kPriorsOption) + ": the priors' likelihood scale could not be set");
   session.err << "priors: " << path << " in force, likelihood scale "
               << GeneralNumber(wb.covariance.LikelihoodScale) << "\n";
   return kBatchSucceeded;
@@ -102,11 +104,9 @@ int Profile(BatchSession& session, const std::string& argument, ProfileAnswers& 
   const std::string pointsText = comma == std::string::npos ? "101" : argument.substr(comma + 1);
   const int n = session.wb.priors.Count();
   long long parameter = 0, points = 0;
-  if (!StrictInteger(parameterText, 1, n, parameter) ||
-      !StrictInteger(pointsText, 0, 1001, points))
+  if (!StrictInteger(parameterText, 1, n, parameter) || !StrictInteger(pointsText, 0, 1001, points))
     return BatchFail(session, name + " needs PARAM (1 to " + IntText(n) +
-                                  ") and optionally ,POINTS (0 to 1001), not \"" + argument +
-                                  "\"");
+                                  ") and optionally ,POINTS (0 to 1001), not \"" + argument + "\"");
   if (session.wb.priors.Type[static_cast<int>(parameter)] == PriorType::U)
     return BatchFail(session, name + ": parameter " + parameterText +
                                   " has a uniform-unbounded prior: there is nothing to profile");
@@ -148,14 +148,12 @@ BatchArea PriorsBatchArea() {
        "suggestion)."});
   area.prepare = LoadPriors;
   area.commands.push_back({"save-priors", "FILE",
-                           "Save the priors table as a Bayesian priors file (.pri).",
-                           SavePriors});
-  area.commands.push_back({"review-priors", "",
-                           "The prior review of the current values: each prior's -ln[L] and "
-                           "likelihood, and the whole model's.",
-                           [](BatchSession& session, const std::string&) {
-                             return Review(session);
-                           }});
+                           "Save the priors table as a Bayesian priors file (.pri).", SavePriors});
+  area.commands.push_back(
+      {"review-priors", "",
+       "The prior review of the current values: each prior's -ln[L] and "
+       "likelihood, and the whole model's.",
+       [](BatchSession& session, const std::string&) { return Review(session); }});
   area.commands.push_back(
       {"prior-profile", "PARAM[,POINTS]",
        "Profile parameter PARAM's prior over POINTS points (default 101): the prior "

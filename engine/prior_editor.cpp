@@ -82,9 +82,9 @@ std::optional<Terms> AskBounded(Desktop& desktop, const std::string& number) {
     if (!left) return std::nullopt;
     auto leftSD = AskTerm(desktop, title, "Choose SD @ the left foot of parameter #" + number);
     if (!leftSD) return std::nullopt;
-    auto right = AskTerm(desktop, title,
-                         "Choose right foot of parameter #" + number +
-                             ", it must exceed left foot.");
+    auto right =
+        AskTerm(desktop, title,
+                "Choose right foot of parameter #" + number + ", it must exceed left foot.");
     if (!right) return std::nullopt;
     auto rightSD = AskTerm(desktop, title, "Choose SD @ the right foot of parameter #" + number);
     if (!rightSD) return std::nullopt;
@@ -111,7 +111,8 @@ TwoPrompts PromptsOf(PriorType type) {
       return {"Choose left foot of parameter #", "Choose SD @ the left foot of parameter #"};
     case PriorType::D:
       return {"Choose right foot of parameter #", "Choose SD @ the right foot of parameter #"};
-    case PriorType::L: return {"Choose mean (> 0) of parameter #", "Choose SD (> 0) of parameter #"};
+    case PriorType::L:
+      return {"Choose mean (> 0) of parameter #", "Choose SD (> 0) of parameter #"};
     default: return {"", ""};
   }
 }
@@ -124,19 +125,21 @@ bool BetaShapesAcceptable(Desktop& desktop, double m, double s) {
   const double b = (1.0 - m) * common;
   const std::string beta = std::string(" of ") + kBeta + " (a,b) ";
   if (a > 0.0 && b > 0.0) {
-    desktop.Inform("Beta", "The corresponding values for 'a' & 'b'" + beta + "are: " +
-                               FormatNumber(a, "####0.####") + " & " +
+    desktop.Inform("Beta", "The corresponding values for 'a' & 'b'" + beta +
+                               "are: " + FormatNumber(a, "####0.####") + " & " +
                                FormatNumber(b, "####0.####"));
     return true;
   }
   if (a <= 0.0)
-    desktop.Inform("Beta", "An unacceptable (< 0) value for 'a'" + beta + "is: " +
-                               FormatNumber(a, "####0.####"),
-                   Icon::Exclamation);
+    desktop.Inform(
+        "Beta",
+        "An unacceptable (< 0) value for 'a'" + beta + "is: " + FormatNumber(a, "####0.####"),
+        Icon::Exclamation);
   else
-    desktop.Inform("Beta", "An unacceptable (< 0) value for 'b'" + beta + "is: " +
-                               FormatNumber(b, "####0.####"),
-                   Icon::Exclamation);
+    desktop.Inform(
+        "Beta",
+        "An unacceptable (< 0) value for 'b'" + beta + "is: " + FormatNumber(b, "####0.####"),
+        Icon::Exclamation);
   return false;
 }
 
@@ -154,7 +157,8 @@ std::optional<Terms> AskTwoTerms(Desktop& desktop, PriorType type, const std::st
       // As typed the SD must lie below the mean; stored as absolute values,
       // the SD must still lie below the mean or the family has no mode.
       if (m == 0.0 || s == 0.0 || !(s < m) || !(std::fabs(s) < std::fabs(m))) {
-        Refuse(desktop, type, "A gamma prior needs a mean above 0 and an SD between 0 and the mean.");
+        Refuse(desktop, type,
+               "A gamma prior needs a mean above 0 and an SD between 0 and the mean.");
         return std::nullopt;
       }
       return Terms{std::fabs(m), std::fabs(s)};

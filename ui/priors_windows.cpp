@@ -233,7 +233,8 @@ void frmSetPriors::BuildMenuBar(QVBoxLayout* layout) {
   addItem(nullptr, "Main &menu", [this] { ctx_.menu.ShowMenu(); });
   QMenu* window = bar->addMenu("&Window");
   addItem(window, "&Cascade", [this] { ArrangeWindows(ctx_, Arrangement::Cascade); });
-  addItem(window, "Tile &Horizontal", [this] { ArrangeWindows(ctx_, Arrangement::TileHorizontal); });
+  addItem(window, "Tile &Horizontal",
+          [this] { ArrangeWindows(ctx_, Arrangement::TileHorizontal); });
   addItem(window, "Tile &Vertical", [this] { ArrangeWindows(ctx_, Arrangement::TileVertical); });
   addItem(window, "&Arrange Icons", [this] { ArrangeWindows(ctx_, Arrangement::ArrangeIcons); });
   // Exit is the main window's quit sequence; closing the main window runs it.

@@ -129,8 +129,7 @@ TEST_F(PriorCommandsTest, BetaBoxShowsItsShapesOrRefusesThem) {
   desktop.ExpectMessage("Beta");
   ASSERT_TRUE(SetPriorFamily(wb, desktop, 2, PriorType::B));
   EXPECT_EQ(Shown(0).text, "Choose mean (0 < mean < 1) of parameter #2");
-  EXPECT_EQ(Last().text,
-            "The corresponding values for 'a' & 'b' of \xC3\x9F (a,b) are: 12. & 12.");
+  EXPECT_EQ(Last().text, "The corresponding values for 'a' & 'b' of \xC3\x9F (a,b) are: 12. & 12.");
   EXPECT_EQ(wb.priors.Type[2], PriorType::B);
 
   // An SD too wide for the mean gives a negative a: refused, nothing stored.
@@ -279,8 +278,7 @@ TEST_F(PriorCommandsTest, TheChooserSetsResetsAndLoadsPriors) {
   EXPECT_NE(Shown(0).text.find("Note that a priors file applies to all algorithm files "
                                "associated with the analysis."),
             std::string::npos);
-  EXPECT_EQ(Last().text,
-            "Prior probabilities have been set to default (uniform-unbounded) values");
+  EXPECT_EQ(Last().text, "Prior probabilities have been set to default (uniform-unbounded) values");
   EXPECT_EQ(wb.priors.Term1[2], kUnsetValue);
   EXPECT_FALSE(wb.state.PriorsActive);
 

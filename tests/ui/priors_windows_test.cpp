@@ -64,7 +64,8 @@ class PriorsWindowsTest : public QObject {
     QCOMPARE(chooser->findChild<QLabel*>("lblNote")->text(),
              QString("Note that a priors file applies to all algorithm files associated with the "
                      "analysis."));
-    QCOMPARE(chooser->uniformButton()->text(), QString("Set &uniform-unbounded prior distributions"));
+    QCOMPARE(chooser->uniformButton()->text(),
+             QString("Set &uniform-unbounded prior distributions"));
     QVERIFY(s.wb.state.PriorsActive);
     QVERIFY(!s.wb.state.SimplexRetained);
 

@@ -1,7 +1,8 @@
 #include "plots/bivariate_plot_window.h"
 
-#include <cmath>
 #include <qcustomplot.h>
+
+#include <cmath>
 
 #include "engine/format.h"
 #include "plots/contours.h"
@@ -86,9 +87,8 @@ void BivariatePlotWindow::Redraw() {
     if (plot->plottable(i) != map_) plot->removePlottable(i);
 
   const size_t p = plot_.x.size(), g = plot_.y.size();
-  SetPlotTitle(tr("Bivariate density of parameters %1 and %2")
-                   .arg(plot_.xParameter)
-                   .arg(plot_.yParameter));
+  SetPlotTitle(
+      tr("Bivariate density of parameters %1 and %2").arg(plot_.xParameter).arg(plot_.yParameter));
   plot->xAxis->setLabel(
       QString::fromStdString(ParameterAxisText(plot_.xParameter, plot_.xDescription)));
   plot->yAxis->setLabel(

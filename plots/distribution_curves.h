@@ -20,9 +20,9 @@ enum class DistributionCurve {
 };
 
 inline constexpr std::array<DistributionCurve, 7> kDistributionCurves = {
-    DistributionCurve::LikelihoodProfile,    DistributionCurve::Density,
-    DistributionCurve::ModeConfidence,       DistributionCurve::MeanConfidence,
-    DistributionCurve::AscendingCumulative,  DistributionCurve::DescendingCumulative,
+    DistributionCurve::LikelihoodProfile,   DistributionCurve::Density,
+    DistributionCurve::ModeConfidence,      DistributionCurve::MeanConfidence,
+    DistributionCurve::AscendingCumulative, DistributionCurve::DescendingCumulative,
     DistributionCurve::GaussianReference};
 
 // "Bayesian posterior distribution", "Confidence distribution",

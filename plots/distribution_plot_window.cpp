@@ -1,11 +1,12 @@
 #include "plots/distribution_plot_window.h"
 
+#include <qcustomplot.h>
+
 #include <QComboBox>
 #include <QLabel>
 #include <QToolBar>
 #include <algorithm>
 #include <cmath>
-#include <qcustomplot.h>
 
 #include "plots/plot_checks.h"
 
@@ -103,7 +104,8 @@ void DistributionPlotWindow::Redraw() {
           QPen(QColor(44, 160, 44), 1.5, Qt::DashDotLine));
   ArrangeLegend(2);
   SetStatusText(QString::fromStdString(DistributionName(kind_)) + tr(" of ") +
-                QString::fromStdString(drawn_.xLabel) + tr(", %1 points.").arg(plot_.values.size()));
+                QString::fromStdString(drawn_.xLabel) +
+                tr(", %1 points.").arg(plot_.values.size()));
 }
 
 std::vector<DataColumn> DistributionPlotWindow::DrawnData() const {
@@ -112,8 +114,8 @@ std::vector<DataColumn> DistributionPlotWindow::DrawnData() const {
   // The curves share the parameter's values; one array may stop short.
   size_t rows = 0;
   for (const XYSeries& series : drawn_.series) rows = std::max(rows, series.x.size());
-  columns.push_back({drawn_.xLabel, std::vector<double>(plot_.values.begin(),
-                                                        plot_.values.begin() + rows)});
+  columns.push_back(
+      {drawn_.xLabel, std::vector<double>(plot_.values.begin(), plot_.values.begin() + rows)});
   for (const XYSeries& series : drawn_.series) columns.push_back({series.label, series.y});
   return columns;
 }

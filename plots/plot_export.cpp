@@ -1,12 +1,12 @@
 #include "plots/plot_export.h"
 
+#include <qcustomplot.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QSvgGenerator>
-#include <qcustomplot.h>
-
 #include <filesystem>
 #include <system_error>
 

@@ -1,5 +1,7 @@
 #include "plots/plot_window.h"
 
+#include <qcustomplot.h>
+
 #include <QAction>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -8,7 +10,7 @@
 #include <QSplitter>
 #include <QToolBar>
 #include <QVBoxLayout>
-#include <qcustomplot.h>
+#include <algorithm>
 
 #include "plots/plot_export.h"
 
@@ -123,16 +125,19 @@ void PlotWindow::ResetView() {
 
 QColor PlotWindow::SeriesColour(int index) {
   static const QColor colours[] = {
-      QColor(31, 119, 180), QColor(214, 39, 40),   QColor(44, 160, 44),  QColor(255, 127, 14),
-      QColor(148, 103, 189), QColor(140, 86, 75),  QColor(227, 119, 194), QColor(127, 127, 127),
-      QColor(188, 189, 34), QColor(23, 190, 207)};
+      QColor(31, 119, 180),  QColor(214, 39, 40), QColor(44, 160, 44),   QColor(255, 127, 14),
+      QColor(148, 103, 189), QColor(140, 86, 75), QColor(227, 119, 194), QColor(127, 127, 127),
+      QColor(188, 189, 34),  QColor(23, 190, 207)};
   constexpr int count = sizeof colours / sizeof colours[0];
   return colours[((index % count) + count) % count];
 }
 
 QSize PlotWindow::ExportSize() const {
   if (plot_->isVisible() && plot_->width() >= 320 && plot_->height() >= 240) return plot_->size();
-  return QSize(1000, 700);
+  // Off screen: a page-sized plot, taller by the legend rows beyond three
+  // so that a long legend does not squeeze the axes.
+  int legendRows = plot_->legend->visible() ? plot_->legend->rowCount() : 0;
+  return QSize(1000, 700 + 22 * std::max(0, legendRows - 3));
 }
 
 bool PlotWindow::ExportPlotTo(const QString& path, QString* error) {
@@ -150,8 +155,8 @@ namespace {
 QString WithExtension(const QString& path, const QString& filter, const QString& fallback) {
   if (!QFileInfo(path).suffix().isEmpty()) return path;
   int star = filter.indexOf("*.");
-  QString extension = star >= 0 ? filter.mid(star + 2, filter.indexOf(')', star) - star - 2)
-                                : fallback;
+  QString extension =
+      star >= 0 ? filter.mid(star + 2, filter.indexOf(')', star) - star - 2) : fallback;
   return path + "." + extension;
 }
 
@@ -172,9 +177,9 @@ void PlotWindow::ChooseAndExportPlot() {
 
 void PlotWindow::ChooseAndExportData() {
   QString filter = tr("CSV table (*.csv)");
-  QString path = QFileDialog::getSaveFileName(
-      this, tr("Export data"), QString::fromStdString(ExportStem()) + ".csv",
-      tr("CSV table (*.csv);;All files (*)"), &filter);
+  QString path = QFileDialog::getSaveFileName(this, tr("Export data"),
+                                              QString::fromStdString(ExportStem()) + ".csv",
+                                              tr("CSV table (*.csv);;All files (*)"), &filter);
   if (path.isEmpty()) return;
   if (filter.contains("*.csv")) path = WithExtension(path, filter, "csv");
   QString error;

@@ -127,8 +127,8 @@ class PlotFileWriter : public PlotView {
     }
     BivariatePlotWindow window;
     window.SetPlot(plot);
-    Write(window, "bivariate-" + std::to_string(plot.xParameter) + "-" +
-                      std::to_string(plot.yParameter));
+    Write(window,
+          "bivariate-" + std::to_string(plot.xParameter) + "-" + std::to_string(plot.yParameter));
   }
 
  private:
@@ -136,8 +136,7 @@ class PlotFileWriter : public PlotView {
     std::error_code failure;
     std::filesystem::create_directories(folder_, failure);
     if (failure) {
-      errors_ << "Could not make the plot folder " << folder_ << ": " << failure.message()
-              << "\n";
+      errors_ << "Could not make the plot folder " << folder_ << ": " << failure.message() << "\n";
       return false;
     }
     return true;
@@ -152,8 +151,7 @@ class PlotFileWriter : public PlotView {
       QString error;
       if (!RenderPlot(*window.Plot(), QString::fromStdString(path), size.width(), size.height(),
                       &error))
-        errors_ << "Could not write the plot file " << path << ": " << error.toStdString()
-                << "\n";
+        errors_ << "Could not write the plot file " << path << ": " << error.toStdString() << "\n";
     }
   }
 

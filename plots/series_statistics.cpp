@@ -2,13 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace estimetrix {
 
 SeriesStatistics DescribeSeries(const std::vector<double>& x, const std::vector<double>& y) {
-  constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-  SeriesStatistics s{0, nan, nan, nan, nan, nan};
+  SeriesStatistics s;
   std::vector<double> xs, ys;
   size_t n = std::min(x.size(), y.size());
   for (size_t i = 0; i < n; ++i) {

@@ -1,5 +1,7 @@
 #include "plots/xy_plot_window.h"
 
+#include <qcustomplot.h>
+
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
@@ -8,7 +10,6 @@
 #include <QToolBar>
 #include <cmath>
 #include <limits>
-#include <qcustomplot.h>
 
 #include "engine/format.h"
 #include "plots/series_statistics.h"
@@ -21,8 +22,8 @@ namespace {
 QString StatisticText(double value) {
   if (std::isnan(value)) return "n/a";
   double magnitude = std::fabs(value);
-  const char* pattern = magnitude == 0.0 || (magnitude >= 1E-3 && magnitude < 1E5) ? "0.0###"
-                                                                                    : "0.000E+00";
+  const char* pattern =
+      magnitude == 0.0 || (magnitude >= 1E-3 && magnitude < 1E5) ? "0.0###" : "0.000E+00";
   return QString::fromStdString(FormatNumber(value, pattern));
 }
 
@@ -73,8 +74,9 @@ XYPlotWindow::XYPlotWindow(QWidget* parent) : PlotWindow(parent) {
   seriesList_ = new QListWidget(this);
   seriesList_->setObjectName("series");
   seriesList_->setMinimumWidth(180);
-  seriesList_->setToolTip(tr("Tick the series to draw; the selected one's statistics are shown "
-                             "under the plot"));
+  seriesList_->setToolTip(
+      tr("Tick the series to draw; the selected one's statistics are shown "
+         "under the plot"));
   seriesList_->setTextElideMode(Qt::ElideRight);
   AddSidePanel(seriesList_);
   connect(seriesList_, &QListWidget::itemChanged, this, &XYPlotWindow::SeriesItemChanged);
@@ -290,8 +292,8 @@ std::vector<DataColumn> XYPlotWindow::DrawnData() const {
     const XYSeries& series = page.plot.series[s];
     size_t n = std::min(series.x.size(), series.y.size());
     std::string label = Trimmed(series.label);
-    columns.push_back({xName + " (" + label + ")",
-                       std::vector<double>(series.x.begin(), series.x.begin() + n)});
+    columns.push_back(
+        {xName + " (" + label + ")", std::vector<double>(series.x.begin(), series.x.begin() + n)});
     columns.push_back({label, std::vector<double>(series.y.begin(), series.y.begin() + n)});
   }
   return columns;

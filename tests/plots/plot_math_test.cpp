@@ -49,8 +49,7 @@ void PlotMathTest::StatisticsMatchHandValues() {
 
 void PlotMathTest::StatisticsSkipPointsThatAreNotNumbers() {
   // The NaN and infinite pairs drop out; a longer y is cut to x's length.
-  SeriesStatistics s =
-      DescribeSeries({1, NAN, 2, 3, INFINITY, 4, 5}, {2, 9, 4, 5, 9, 4, 5, 100});
+  SeriesStatistics s = DescribeSeries({1, NAN, 2, 3, INFINITY, 4, 5}, {2, 9, 4, 5, 9, 4, 5, 100});
   SeriesStatistics clean = DescribeSeries({1, 2, 3, 4, 5}, {2, 4, 5, 4, 5});
   QCOMPARE(s.count, 5);
   QCOMPARE(s.mean, clean.mean);
@@ -100,10 +99,10 @@ void PlotMathTest::ContoursOfAGaussianBumpAreClosedCircles() {
     QCOMPARE(line.front().x, line.back().x);
     QCOMPARE(line.front().y, line.back().y);
     for (const ContourPoint& point : line)
-      QVERIFY2(std::fabs(std::hypot(point.x, point.y) - radius) < 0.01,
-               (std::to_string(share) + " at " + std::to_string(point.x) + "," +
-                std::to_string(point.y))
-                   .c_str());
+      QVERIFY2(
+          std::fabs(std::hypot(point.x, point.y) - radius) < 0.01,
+          (std::to_string(share) + " at " + std::to_string(point.x) + "," + std::to_string(point.y))
+              .c_str());
   }
   // Above the peak there is nothing to draw; a grid of the wrong size gives no lines.
   QVERIFY(ContourLines(bump.x, bump.y, bump.density, 1.5).empty());
@@ -147,8 +146,7 @@ void PlotMathTest::FileNamesFromTitlesAreUniqueInARun() {
   QCOMPARE(QString::fromStdString(stems.Take("increment-data")), QString("increment-data-2"));
   QCOMPARE(QString::fromStdString(stems.Take("increment-data")), QString("increment-data-3"));
   // A title that itself reads like a repeat never overwrites one.
-  QCOMPARE(QString::fromStdString(stems.Take("increment-data-2")),
-           QString("increment-data-2-2"));
+  QCOMPARE(QString::fromStdString(stems.Take("increment-data-2")), QString("increment-data-2-2"));
 }
 
 QTEST_APPLESS_MAIN(PlotMathTest)

@@ -2,6 +2,10 @@
 // chooser, paging, the seven distribution plots, exports, and the runner's
 // plot files.
 
+#include "plots/plot_windows.h"
+
+#include <qcustomplot.h>
+
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
@@ -12,12 +16,10 @@
 #include <QtTest>
 #include <cmath>
 #include <filesystem>
-#include <qcustomplot.h>
 #include <sstream>
 
 #include "plots/bivariate_plot_window.h"
 #include "plots/distribution_plot_window.h"
-#include "plots/plot_windows.h"
 #include "plots/xy_plot_window.h"
 #include "tests/support/temporary_folder.h"
 
@@ -126,8 +128,9 @@ void PlotWindowsTest::XYWindowShowsSeriesAndLabelsAsReceived() {
   QCOMPARE(Title(p), QString("Increment data"));
   QCOMPARE(p->xAxis->label(), QString("Observed initial carapace size"));
   QCOMPARE(p->graphCount(), 2);
-  QCOMPARE(LegendNames(p), QStringList({"Observed distribution frequencies                          ",
-                                        "Predicted SD of an increment"}));
+  QCOMPARE(LegendNames(p),
+           QStringList({"Observed distribution frequencies                          ",
+                        "Predicted SD of an increment"}));
   QCOMPARE(Values(p->graph(0)), QVector<double>({2, 4, 5, 4, 5}));
   QVERIFY(window.windowTitle().contains("Increment data"));
 
@@ -368,9 +371,9 @@ void PlotWindowsTest::WindowViewShowsEachKindInItsOwnMdiWindow() {
   QStringList titles;
   for (QMdiSubWindow* child : mdi.subWindowList()) titles << child->widget()->windowTitle();
   titles.sort();
-  QCOMPARE(titles, QStringList({"Bayesian posterior distribution plot",
-                                "Bayesian prior distribution plot", "Bivariate density plot",
-                                "X-Y plot - Instar growth curve"}));
+  QCOMPARE(titles,
+           QStringList({"Bayesian posterior distribution plot", "Bayesian prior distribution plot",
+                        "Bivariate density plot", "X-Y plot - Instar growth curve"}));
   auto* xy = mdi.findChild<XYPlotWindow*>();
   QCOMPARE(xy->PageCount(), 2);
 

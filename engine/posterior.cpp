@@ -29,7 +29,7 @@ constexpr double kLargestExponent = 700.0;
 constexpr double kNoProbability = 1E+20;
 // Grid points handed to the evaluation threads at a time: enough to keep
 // them busy, few enough to keep the vectors small and the Interrupt prompt.
-constexpr long long kBatchChunk = 4096;
+constexpr long long kBatchChunk = 32768;
 
 const char* const kBatchExplanation =
     "The marginal posterior distribution of a parameter is calculated by integrating the "

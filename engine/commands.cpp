@@ -124,7 +124,8 @@ void ApplyCommandOutcome(MenuButton button, CommandOutcome outcome, MenuView& me
       break;
     case MenuButton::Bayesian:
     case MenuButton::ParEstimate:
-      menu.ShowMenu();
+      // The chooser that opened brings the menu back when it closes.
+      if (outcome != CommandOutcome::Done) menu.ShowMenu();
       break;
     case MenuButton::Rank:
       break;  // the ranking window brings the menu back when it closes

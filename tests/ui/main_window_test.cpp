@@ -186,7 +186,7 @@ void MainWindowTest::quitWithPriorsAsksAboutBothAndClosesTheLog() {
   s.desktop.ExpectMessage("What about algorithm data?", Answer::Yes);
   s.desktop.ExpectSaveFile("Save algorithm data in...", std::nullopt);  // cancelled: go on
   s.desktop.ExpectMessage("What about Bayesian priors?", Answer::Yes);
-  s.desktop.ExpectMessage("", Answer::Ok);  // priors cannot be saved yet: said so
+  s.desktop.ExpectSaveFile("Save Bayesian priors file in...", std::nullopt);
   Action(s.window, "mnuExit")->trigger();
   QVERIFY2(s.desktop.Failures().empty(), qPrintable(s.Transcript()));
   QCOMPARE(s.desktop.PendingSteps(), size_t(0));

@@ -64,7 +64,7 @@ class MenuFormTest : public QObject {
   void savingLocksTheButtonsWhileTheDialogIsOpen();
   void oneFunctionCallShowsItsReportAndClosingBringsTheMenuBack();
   void resultsEvaluateOnceWithoutPriorThenAskForTheSummary();
-  void unbuiltStagesSaySoAndLeaveTheMenu();
+  void choosersOpenInPlaceOfTheMenu();
 };
 
 void MenuFormTest::buttonsCarryTheirCaptionsAndNames() {
@@ -221,14 +221,17 @@ void MenuFormTest::resultsEvaluateOnceWithoutPriorThenAskForTheSummary() {
   QVERIFY(s.desktop.Failures().empty());
 }
 
-void MenuFormTest::unbuiltStagesSaySoAndLeaveTheMenu() {
+void MenuFormTest::choosersOpenInPlaceOfTheMenu() {
   Session s(Stage::Loaded);
-  for (MenuButton button : {MenuButton::Bayesian, MenuButton::ParEstimate}) {
-    s.desktop.ExpectMessage("", Answer::Ok);
+  const std::pair<MenuButton, const char*> choosers[] = {
+      {MenuButton::Bayesian, "frmLoadPriors"}, {MenuButton::ParEstimate, "frmParEvals"}};
+  for (const auto& [button, name] : choosers) {
+    s.window.MenuForm().ShowMenu();
     Click(s, button);
-    QVERIFY(s.desktop.Transcript().back().text.find("not available") != std::string::npos);
-    QVERIFY(s.window.MenuForm().Frame()->isVisible());
-    QCOMPARE(Enabled(s.window.MenuForm()), kNames);
+    auto* chooser = s.window.findChild<QWidget*>(name);
+    QVERIFY2(chooser && chooser->isVisible(), name);
+    QVERIFY(!s.window.MenuForm().Frame()->isVisible());
+    chooser->close();
   }
   QVERIFY2(s.desktop.Failures().empty(), qPrintable(s.Transcript()));
 }

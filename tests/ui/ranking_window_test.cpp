@@ -131,10 +131,6 @@ class RankingWindowTest : public QObject {
     emit window->grid()->cellDoubleClicked(0, kNotesColumn);
     QCOMPARE(window->grid()->item(0, kNotesColumn)->text(), QString("baseline"));
 
-    // Priors are not there yet.
-    s.desktop.ExpectMessage("Set Bayesian priors");
-    QTest::mouseClick(window->Button(RankButton::Bayesian), Qt::LeftButton);
-    QVERIFY(s.desktop.Transcript().back().text.find("not available") != std::string::npos);
     QVERIFY2(s.desktop.Failures().empty(), qPrintable(s.Failures()));
     QCOMPARE(s.desktop.PendingSteps(), size_t{0});
   }

@@ -48,7 +48,10 @@ struct BatchOption {
 
 struct BatchCommand {
   std::string name;  // "simplex"
-  std::string argumentName;  // "FILE" when the command takes one argument, else empty
+  // "FILE" when the command takes one argument, "PARAM POINTS GRID" when it
+  // takes several (the run gets them joined by commas, and a user may give
+  // them so too: "3,25,25"); empty when it takes none.
+  std::string argumentName;
   std::string help;
   // Returns the exit status: 0 to go on with the next command.
   std::function<int(BatchSession&, const std::string& argument)> run;

@@ -25,6 +25,15 @@ struct CommandLine {
   std::vector<CommandCall> calls;
 };
 
+// How many words an argument name stands for ("PARAM POINTS GRID": 3).
+size_t ArgumentCount(const std::string& argumentName) {
+  std::istringstream names(argumentName);
+  std::string name;
+  size_t count = 0;
+  while (names >> name) ++count;
+  return count;
+}
+
 class WordReader {
  public:
   explicit WordReader(const std::vector<BatchArea>& areas) {
@@ -63,9 +72,19 @@ class WordReader {
       auto it = commands_.find(word);
       if (it == commands_.end()) return Fail(error, "unknown command " + word);
       CommandCall call{it->second, {}};
-      if (!call.command->argumentName.empty()) {
-        if (!more) return Fail(error, word + " needs an argument " + call.command->argumentName);
+      const size_t wanted = ArgumentCount(call.command->argumentName);
+      if (wanted > 0) {
+        const std::string needs = word + (wanted == 1 ? " needs an argument " : " needs ") +
+                                  call.command->argumentName;
+        if (!more) return Fail(error, needs);
+        // Several arguments come as that many words, or as one word with commas.
         call.argument = words[++i];
+        if (wanted > 1 && call.argument.find(',') == std::string::npos) {
+          for (size_t k = 1; k < wanted; ++k) {
+            if (i + 1 >= words.size()) return Fail(error, needs);
+            call.argument += "," + words[++i];
+          }
+        }
       }
       line.calls.push_back(call);
     }

@@ -119,7 +119,7 @@ int Posterior(BatchSession& session, EvaluationAnswers& answers, const std::stri
   const std::vector<std::string> parts = Parts(argument);
   if (parts.size() != 3 || !WholeIn(parts[0], 1, 1000000) || !WholeIn(parts[1], 1, 1001) ||
       !WholeIn(parts[2], 1, 1001))
-    return BatchFail(session, "posterior needs PARAM,POINTS,GRID (whole numbers; POINTS and "
+    return BatchFail(session, "posterior needs PARAM POINTS GRID (whole numbers; POINTS and "
                               "GRID 1 to 1001), not \"" + argument + "\"");
   answers.parameter = parts[0];
   answers.points = parts[1];
@@ -131,7 +131,7 @@ int Profile(BatchSession& session, EvaluationAnswers& answers, const std::string
   const std::vector<std::string> parts = Parts(argument);
   if (parts.size() != 3 || !WholeIn(parts[0], 1, 1000000) || !WholeIn(parts[1], 0, 1001) ||
       (parts[2] != "simplex" && parts[2] != "marquardt"))
-    return BatchFail(session, "profile needs PARAM,POINTS,simplex or PARAM,POINTS,marquardt, not \"" +
+    return BatchFail(session, "profile needs PARAM POINTS simplex or PARAM POINTS marquardt, not \"" +
                                   argument + "\"");
   answers.parameter = parts[0];
   answers.points = parts[1];
@@ -171,14 +171,14 @@ BatchArea EvaluationBatchArea() {
                           "posterior and profile: steps from the standard errors of covariance "
                           "grid K (1, 2 or 3) instead of the steps as they stand."});
   area.commands.push_back(
-      {"posterior", "PARAM,POINTS,GRID",
+      {"posterior", "PARAM POINTS GRID",
        "Bayesian posterior of parameter PARAM on POINTS points, integrated over GRID points of "
        "each other free parameter: the report on standard output.",
        [answers](BatchSession& session, const std::string& argument) {
          return Posterior(session, *answers, argument);
        }});
   area.commands.push_back(
-      {"profile", "PARAM,POINTS,METHOD",
+      {"profile", "PARAM POINTS METHOD",
        "Likelihood profile of parameter PARAM on POINTS points, minimizing the others with "
        "METHOD simplex or marquardt at each point: the report on standard output.",
        [answers](BatchSession& session, const std::string& argument) {

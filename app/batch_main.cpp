@@ -15,30 +15,31 @@
 
 namespace {
 
-// Plots are drawn offscreen: the runner never needs a display. The
-// application object is made only when --plots asks for files.
-std::unique_ptr<estimetrix::PlotView> PlotFiles(const std::string& folder,
-                                                std::ostream& errors) {
-  static int argc = 1;
-  static char name[] = "estimetrix-batch";
-  static char* argv[] = {name, nullptr};
-  static std::unique_ptr<QApplication> application;
-  if (!application) {
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    application = std::make_unique<QApplication>(argc, argv);
-  }
-  return estimetrix::NewPlotFileWriter(folder, errors);
-}
+int argumentCount = 1;
+char programName[] = "estimetrix-batch";
+char* arguments[] = {programName, nullptr};
 
 }  // namespace
-#endif
 
 int main(int argc, char** argv) {
   std::vector<std::string> words(argv + 1, argv + argc);
-#ifdef ESTIMETRIX_BATCH_PLOTS
+  // Plots are drawn offscreen: the runner never needs a display. The
+  // application object is made only when --plots asks for files, and ends
+  // with main(), before Qt's own statics go.
+  std::unique_ptr<QApplication> application;
+  auto plotFiles = [&application](const std::string& folder, std::ostream& errors) {
+    if (!application) {
+      if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+      application = std::make_unique<QApplication>(argumentCount, arguments);
+    }
+    return estimetrix::NewPlotFileWriter(folder, errors);
+  };
   return estimetrix::RunBatch(estimetrix::AllBatchAreas(), words, std::cout, std::cerr,
-                              PlotFiles);
-#else
-  return estimetrix::RunBatch(estimetrix::AllBatchAreas(), words, std::cout, std::cerr);
-#endif
+                              plotFiles);
 }
+#else
+int main(int argc, char** argv) {
+  std::vector<std::string> words(argv + 1, argv + argc);
+  return estimetrix::RunBatch(estimetrix::AllBatchAreas(), words, std::cout, std::cerr);
+}
+#endif

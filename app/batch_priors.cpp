@@ -155,8 +155,8 @@ BatchArea PriorsBatchArea() {
        "likelihood, and the whole model's.",
        [](BatchSession& session, const std::string&) { return Review(session); }});
   area.commands.push_back(
-      {"prior-profile", "PARAM[,POINTS]",
-       "Profile parameter PARAM's prior over POINTS points (default 101): the prior "
+      {"prior-profile", "PARAM POINTS",
+       "Profile parameter PARAM's prior over POINTS points (0 gives 101): the prior "
        "distribution table (.pdp text); the plot goes to --plots.",
        [answers](BatchSession& session, const std::string& argument) {
          return Profile(session, argument, *answers);

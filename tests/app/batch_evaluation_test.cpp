@@ -41,7 +41,7 @@ std::string ReadBytes(const std::string& path) {
 TEST(BatchEvaluation, PosteriorAndProfileReportsArePrintedAndSaved) {
   testing::TemporaryFolder folder;
   const std::string pos = folder.File("run.pos"), mlc = folder.File("run.mlc");
-  BatchRun run = Batch({"posterior", "3,5,5", "save-pos", pos, "profile", "3,4,simplex",
+  BatchRun run = Batch({"posterior", "3", "5", "5", "save-pos", pos, "profile", "3", "4", "simplex",
                         "save-mlc", mlc, "--threads", "2"});
   ASSERT_EQ(run.status, 0) << run.err;
   const size_t posterior = run.out.find("Bayesian posterior distribution data\n");
@@ -64,7 +64,7 @@ TEST(BatchEvaluation, BadArgumentsAndMissingResultsAreRefused) {
   testing::TemporaryFolder folder;
   BatchRun bad = Batch({"posterior", "3,five,5"});
   EXPECT_EQ(bad.status, 1);
-  EXPECT_NE(bad.err.find("posterior needs PARAM,POINTS,GRID"), std::string::npos) << bad.err;
+  EXPECT_NE(bad.err.find("posterior needs PARAM POINTS GRID"), std::string::npos) << bad.err;
   BatchRun method = Batch({"profile", "3,5,newton"});
   EXPECT_EQ(method.status, 1);
   BatchRun noGrid = Batch({"posterior", "3,5,5", "save-grd", folder.File("run.grd")});

@@ -100,7 +100,7 @@ TEST(BatchPriors, SavesTheTableByteForByteAndProfilesAPrior) {
   testing::TemporaryFolder folder("batch_priors");
   const std::string saved = folder.File("saved.pri");
   RunResult run = RunWords({"--setup", kSetup, "--priors", kPriors, "--likelihood-constant", "0.25",
-                            "save-priors", saved, "prior-profile", "3,11"});
+                            "save-priors", saved, "prior-profile", "3", "11"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.err.find("likelihood scale 4\n"), std::string::npos) << run.err;
   EXPECT_EQ(FileBytes(saved), FileBytes(kPriors));
@@ -111,7 +111,7 @@ TEST(BatchPriors, SavesTheTableByteForByteAndProfilesAPrior) {
   EXPECT_EQ(run.out.find("   12    "), std::string::npos);
 
   // A parameter without a prior, or a bad argument, fails with a message.
-  RunResult uniform = RunWords({"--setup", kSetup, "--priors", kPriors, "prior-profile", "2"});
+  RunResult uniform = RunWords({"--setup", kSetup, "--priors", kPriors, "prior-profile", "2", "0"});
   EXPECT_EQ(uniform.status, 1);
   EXPECT_NE(uniform.err.find("uniform-unbounded prior: there is nothing to profile"),
             std::string::npos)

@@ -74,4 +74,11 @@ CommandOutcome RunCommand(AppContext& ctx, MenuButton button) {
   return RunMenuCommand(button, command);
 }
 
+CommandOutcome RunWithWindows(AppContext& ctx,
+                              const std::function<CommandOutcome(CommandContext&)>& command) {
+  WindowCommandViews views(ctx);
+  CommandContext context{ctx.wb, ctx.desktop, ctx.menu, views};
+  return command(context);
+}
+
 }  // namespace estimetrix

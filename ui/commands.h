@@ -3,6 +3,8 @@
 // commands themselves, and the menu's rules around them, live in
 // engine/commands.h and are shared with the headless runner.
 
+#include <functional>
+
 #include "engine/commands.h"
 
 namespace estimetrix {
@@ -13,5 +15,10 @@ struct AppContext;
 // Marquardt and covariance windows, the set-up form and the editor are found
 // or created as the command needs them.
 CommandOutcome RunCommand(AppContext& ctx, MenuButton button);
+
+// Runs a command started from a chooser window (not a menu button) with the
+// same windows as its views.
+CommandOutcome RunWithWindows(AppContext& ctx,
+                              const std::function<CommandOutcome(CommandContext&)>& command);
 
 }  // namespace estimetrix

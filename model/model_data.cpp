@@ -44,6 +44,7 @@ void ModelWork::Resize(const ModelData& data) {
   InstarWeight.Resize(1, k, 0.0);
   IncrementInstarDensity.Resize(1, k, GammaDensity());
   SizeComponents.Resize(1, k > 0 ? k : 1, SizeComponent());
+  IncrementScratch.Resize(1, k > 0 ? IncrementScratchLength(data.IncrementRecordCount, k) : 0, 0.0);
 }
 
 }  // namespace estimetrix

@@ -116,6 +116,12 @@ struct SizeComponent {
   int sameAs = 0;  // an earlier instar with the same prediction (0: none)
 };
 
+// Doubles the increment loop's scratch block needs for this many records and
+// increment instars.
+constexpr int IncrementScratchLength(int records, int instars) {
+  return records * (8 + 10 * instars) + 8;
+}
+
 // Scratch arrays of one evaluation and the per-record increment results that
 // the goodness-of-fit test and the report read.
 struct ModelWork {
@@ -144,6 +150,10 @@ struct ModelWork {
   // Increments, per increment instar 1..max(K, 1) for the initial size at
   // hand (without instars, entry 1 is the record's single component).
   Array1<SizeComponent> SizeComponents;
+  // Gaussian increments without measurement error: per-size and
+  // per-(instar, size) arrays that the increment loop carves out of this
+  // block (IncrementScratchLength(records, K) doubles).
+  Vector IncrementScratch;
 
   void Resize(const ModelData& data);
 };

@@ -10,6 +10,7 @@
 
 #include "engine/covariance.h"
 #include "engine/distribution_summary.h"
+#include "engine/evaluation_run.h"
 #include "engine/format.h"
 #include "engine/marquardt.h"
 #include "engine/objective.h"
@@ -35,64 +36,29 @@ const char* const kExplanation =
 
 enum class Minimizer { Simplex, Marquardt };
 
-class ProfileRun {
+class ProfileRun : public EvaluationRun {
  public:
-  explicit ProfileRun(CommandContext& ctx) : ctx_(ctx), wb_(ctx.wb), desktop_(ctx.desktop) {}
-  CommandOutcome Run();
+  explicit ProfileRun(CommandContext& ctx)
+      : EvaluationRun(ctx, &EstimationState::ProfileActive,
+                      &EstimationState::ProfileInterruptRequested) {}
 
  private:
-  CommandOutcome Dialogue();
+  CommandOutcome Dialogue() override;
   bool AskParameter();
   bool AskPoints();
   bool AskCovarianceSteps();
-  CommandOutcome Prepare();
-  CommandOutcome Loop();
+  CommandOutcome Prepare() override;
+  CommandOutcome Loop() override;
+  void Ending() override { ctx_.views.SetInterruptItemVisible(false, false); }
   enum class PointEnd { Next, Quit, Failed };
   PointEnd Minimize(int k);
   bool EvaluatePoint(int k, double& value);
   void ShowRemaining(int k, double start);
   void Report(int count);
 
-  CommandContext& ctx_;
-  Workbench& wb_;
-  Desktop& desktop_;
-
-  int parameter_ = 0;
-  int P_ = 0;
   Minimizer minimizer_ = Minimizer::Simplex;
-  Vector valuesBefore_, stepsBefore_;
-  Vector stepsRun_;
-  bool editorOpened_ = false;
-  bool scaleChanged_ = false;
-  double scaleBefore_ = 1.0;
-  double x0_ = 0.0, h_ = 0.0;
   int others_ = 0;
-  DistributionPoints points_;
-  int best_ = 0;
 };
-
-CommandOutcome ProfileRun::Run() {
-  wb_.state.ProfileActive = true;
-  wb_.state.ProfileInterruptRequested = false;
-  valuesBefore_ = wb_.alg.Values;
-  stepsBefore_ = wb_.alg.Steps;
-  CommandOutcome outcome = Dialogue();
-  if (outcome == CommandOutcome::Done) outcome = Prepare();
-  if (outcome == CommandOutcome::Done) outcome = Loop();
-  if (outcome == CommandOutcome::Cancelled) {
-    wb_.alg.Values = valuesBefore_;
-    wb_.alg.Steps = stepsBefore_;
-  }
-  if (scaleChanged_) wb_.covariance.LikelihoodScale = scaleBefore_;
-  ctx_.views.SetInterruptItemVisible(false, false);
-  wb_.state.ProfileActive = false;
-  wb_.state.ProfileInterruptRequested = false;
-  wb_.state.SimplexRetained = false;
-  NormalizeFuseGroups(wb_.alg, wb_.fuse);
-  BuildFreeParameterList(wb_.alg, wb_.free);
-  if (editorOpened_) desktop_.Inform(kReminderTitle, kReminderText, Icon::Exclamation);
-  return outcome;
-}
 
 CommandOutcome ProfileRun::Dialogue() {
   desktop_.Inform(kProfileTitle, kExplanation);
@@ -102,23 +68,11 @@ CommandOutcome ProfileRun::Dialogue() {
       "plots",
       Buttons::YesNo);
   if (go != Answer::Yes) {
-    if (!wb_.evaluationPlot.values.empty() &&
-        wb_.evaluationPlot.kind == DistributionKind::Confidence)
-      ctx_.views.Plots().ShowDistribution(wb_.evaluationPlot);
+    ShowPreviousPlot(DistributionKind::Confidence);
     return CommandOutcome::Cancelled;
   }
-  NormalizeFuseGroups(wb_.alg, wb_.fuse);
-  BuildFreeParameterList(wb_.alg, wb_.free);
-  if (wb_.free.FreeCount == 0) {
-    desktop_.Inform("There is nothing to do!", "All step sizes are zero", Icon::Exclamation);
-    return CommandOutcome::NothingToDo;
-  }
-  if (wb_.state.ObservationCount == 0) {
-    std::optional<double> q =
-        LikelihoodConstantPrompt(desktop_, *wb_.model, 0, wb_.free.FreeCount, 0.0);
-    if (!q) return CommandOutcome::Cancelled;
-    wb_.covariance.LikelihoodScale = 1.0 / *q;
-  }
+  const CommandOutcome free = CheckFreeParameters();
+  if (free != CommandOutcome::Done) return free;
   if (!AskParameter() || !AskPoints()) return CommandOutcome::Cancelled;
   minimizer_ = desktop_.Ask(kProfileTitle,
                             "Choose 'Yes' to minimize with SIMPLEX\n"
@@ -127,29 +81,14 @@ CommandOutcome ProfileRun::Dialogue() {
                    ? Minimizer::Simplex
                    : Minimizer::Marquardt;
   if (!AskCovarianceSteps()) return CommandOutcome::Cancelled;
-  ctx_.views.EditAlgorithmDataAndWait();
-  editorOpened_ = true;
-  if (wb_.alg.Steps[parameter_] == 0.0) {
-    desktop_.Inform(kSetupProblemTitle, kZeroStepText, Icon::Exclamation);
-    return CommandOutcome::Refused;
-  }
-  return CommandOutcome::Done;
+  return EditAndCheckStep();
 }
 
 bool ProfileRun::AskParameter() {
   const int n = wb_.alg.ParameterCount;
-  InputRequest request{
-      kProfileTitle, "Choose the parameter number to be profiled:\n0 < parameter # <= " + IntText(n),
-      ""};
-  for (;;) {
-    std::optional<std::string> answer = desktop_.Input(request);
-    if (!answer || answer->empty()) return false;
-    std::optional<long long> number = WholeNumber(*answer);
-    if (number && *number >= 1 && *number <= n) {
-      parameter_ = static_cast<int>(*number);
-      return true;
-    }
-  }
+  return AskParameterNumber(InputRequest{
+      kProfileTitle,
+      "Choose the parameter number to be profiled:\n0 < parameter # <= " + IntText(n), ""});
 }
 
 bool ProfileRun::AskPoints() {
@@ -176,14 +115,14 @@ bool ProfileRun::AskCovarianceSteps() {
   for (;;) {
     std::optional<std::string> answer = desktop_.Input(request);
     if (!answer || answer->empty()) return false;
-    std::string text = *answer;
-    text.erase(0, text.find_first_not_of(' '));
-    text.erase(text.find_last_not_of(' ') + 1);
-    if (text == "Q" || text == "q") return false;
-    if (text == "N" || text == "n") return true;
-    if (text == "1" || text == "2" || text == "3") {
-      StepsFromCovarianceGrid(wb_, text[0] - '0', 24.0 / (3.0 * (P_ - 1)));
-      return true;
+    int grid = 0;
+    switch (ReadGridAnswer(*answer, grid)) {
+      case GridAnswer::Quit: return false;
+      case GridAnswer::No: return true;
+      case GridAnswer::Grid:
+        StepsFromCovarianceGrid(wb_, grid, 24.0 / (3.0 * (P_ - 1)));
+        return true;
+      case GridAnswer::Other: break;
     }
   }
 }
@@ -191,16 +130,7 @@ bool ProfileRun::AskCovarianceSteps() {
 CommandOutcome ProfileRun::Prepare() {
   AlgorithmData& alg = wb_.alg;
   const int e = parameter_;
-  NormalizeFuseGroups(alg, wb_.fuse);
-  stepsRun_ = alg.Steps;
-  points_.Resize(P_);
-  points_.EvaluatedParameter = e;
-  x0_ = alg.Values[e];
-  h_ = alg.Steps[e];
-  alg.Steps[e] = 0.0;
-  wb_.state.EvaluatedParameter = e;
-  NormalizeFuseGroups(alg, wb_.fuse);
-  BuildFreeParameterList(alg, wb_.free);
+  FixEvaluatedParameter();
   others_ = wb_.free.FreeCount;
   auto undo = [&] {
     alg.Values[e] = x0_;
@@ -228,11 +158,11 @@ CommandOutcome ProfileRun::Prepare() {
 
   // The likelihood scale of a model that reports its observations comes from
   // the objective at the starting values, once for every point.
+  double objective = 0.0;
   if (wb_.state.ObservationCount > 0) {
     Vector work = alg.Values;
-    const double objective = EvaluateObjective(wb_, work, 1);
-    const double model = objective - (wb_.state.PriorsActive ? wb_.state.PriorTerm : 0.0);
-    if (!std::isfinite(model)) {
+    objective = EvaluateObjective(wb_, work, 1);
+    if (!std::isfinite(ModelPart(objective))) {
       undo();
       desktop_.Inform(kProfileInterruptTitle,
                       "The objective function is not a finite number at the current parameter "
@@ -240,16 +170,9 @@ CommandOutcome ProfileRun::Prepare() {
                       Icon::Exclamation);
       return CommandOutcome::Failed;
     }
-    scaleBefore_ = wb_.covariance.LikelihoodScale;
-    if (!ScaleFromObservations(wb_, desktop_, model)) {
-      undo();
-      return CommandOutcome::Failed;
-    }
-    scaleChanged_ = true;
   }
-  if (!(wb_.covariance.LikelihoodScale > 0.0)) {
+  if (!AdoptLikelihoodScale(objective)) {
     undo();
-    ShowConstantProblem(desktop_);
     return CommandOutcome::Failed;
   }
   if (others_ == 0) ctx_.views.SetInterruptItemVisible(false, true);
@@ -280,12 +203,7 @@ CommandOutcome ProfileRun::Loop() {
     if (best_ == 0 || value < points_.ProfileObjectives[best_]) best_ = k;
     ShowRemaining(k, start);
     desktop_.Yield();
-    if (wb_.state.ProfileInterruptRequested) {
-      wb_.state.ProfileInterruptRequested = false;
-      if (desktop_.Ask(kProfileInterruptTitle, kInterruptQuestion, Buttons::YesNo,
-                       Icon::Question) == Answer::Yes)
-        end = PointEnd::Quit;
-    }
+    if (QuitAfterInterrupt(kProfileInterruptTitle)) end = PointEnd::Quit;
     if (end == PointEnd::Quit) {
       quitPoint = k;
       break;
@@ -342,11 +260,7 @@ bool ProfileRun::EvaluatePoint(int k, double& value) {
   }
   value = MinusLnValue(wb_, objective);
   if (others_ == 0) {
-    desktop_.SetStatus(StatusBar::Progress, 1,
-                       "Calculating profile point " + FormatNumber(k, "###0") + " of " +
-                           IntText(P_) + "," + " Value of parameter # " + IntText(parameter_) +
-                           " which is being profiled is: " +
-                           FormatNumber(wb_.alg.Values[parameter_], "0.0000E+00"));
+    desktop_.SetStatus(StatusBar::Progress, 1, PointText(k, wb_.alg.Values[parameter_]));
   }
   return true;
 }
@@ -354,19 +268,13 @@ bool ProfileRun::EvaluatePoint(int k, double& value) {
 void ProfileRun::ShowRemaining(int k, double start) {
   const int remaining = P_ - k;
   desktop_.SetStatus(StatusBar::Progress, 2, "Minimizations remaining: " + IntText(remaining));
-  const double seconds = SecondsSince(desktop_, start) / k * remaining;
-  desktop_.SetStatus(StatusBar::Progress, 3,
-                     "Estimated time remaining (m:s): " + MinutesSeconds(seconds));
+  desktop_.SetStatus(StatusBar::Progress, 3, TimeRemainingText(desktop_, start, k, remaining));
 }
 
 void ProfileRun::Report(int count) {
   if (count < P_) TruncatePoints(points_, count);
   best_ = BestPointOf(points_, count);
-  if (h_ < 0.0) ReversePoints(points_, best_);
-  DistributionSummary(points_, best_, std::fabs(h_));
-  wb_.evaluation = points_;
-  wb_.evaluationPlot = DistributionPlotOf(points_, DistributionKind::Confidence,
-                                          wb_.alg.Descriptions[parameter_]);
+  Summarize(DistributionKind::Confidence);
   wb_.bivariatePlot = BivariatePlot{};
   ctx_.views.Plots().ShowDistribution(wb_.evaluationPlot);
   ctx_.views.Reports().ShowReport(

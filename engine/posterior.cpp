@@ -13,6 +13,7 @@
 #include "engine/covariance.h"
 #include "engine/distribution_summary.h"
 #include "engine/evaluation_batch.h"
+#include "engine/evaluation_run.h"
 #include "engine/format.h"
 #include "engine/objective.h"
 #include "engine/workbench.h"
@@ -73,13 +74,6 @@ class ProbabilitySum {
   double shift_ = 0.0;
 };
 
-// What the dialogue gathered.
-struct PosteriorSetup {
-  int parameter = 0;
-  int points = 0;      // P
-  int gridPoints = 0;  // G; 0 when no other parameter is free
-};
-
 // The other free parameters and where their grids lie.
 struct Grid {
   int m = 0;  // other free parameters
@@ -101,22 +95,23 @@ struct Grid {
   int LastIndex(long long c) const { return static_cast<int>(c % G) + 1; }
 };
 
-class PosteriorRun {
+class PosteriorRun : public EvaluationRun {
  public:
-  explicit PosteriorRun(CommandContext& ctx) : ctx_(ctx), wb_(ctx.wb), desktop_(ctx.desktop) {}
-  CommandOutcome Run();
+  explicit PosteriorRun(CommandContext& ctx)
+      : EvaluationRun(ctx, &EstimationState::BayesEvaluationActive,
+                      &EstimationState::BayesInterruptRequested) {}
 
  private:
-  CommandOutcome Dialogue();
+  CommandOutcome Dialogue() override;
   bool AskParameter();
   enum class Ask { Ok, Again, End };
   Ask AskPoints();
   Ask AskGridPoints();
   bool AskCovarianceSteps();
-  CommandOutcome Prepare();
+  CommandOutcome Prepare() override;
   bool Reference();
   bool ConfirmCallCount();
-  CommandOutcome Integrate();
+  CommandOutcome Loop() override;
   bool IntegratePoint(int k, double& minusLn);
   bool IntegrateSerially(int k, ProbabilitySum& sum);
   bool IntegrateInBatches(int k, ProbabilitySum& sum);
@@ -128,18 +123,7 @@ class PosteriorRun {
   void Finish();
   void RestoreAlgorithmData();
 
-  CommandContext& ctx_;
-  Workbench& wb_;
-  Desktop& desktop_;
-
-  PosteriorSetup setup_;
-  Vector valuesBefore_, stepsBefore_;  // at the start of the command
-  Vector valuesRun_, stepsRun_;        // after the editor: restored after the integration
-  bool editorOpened_ = false;
-  bool scaleChanged_ = false;
-  double scaleBefore_ = 1.0;
-
-  double x0_ = 0.0, h_ = 0.0;
+  int gridPoints_ = 0;  // G; 0 when no other parameter is free
   Grid grid_;
   double V0_ = 0.0;
   double secondsPerCall_ = 0.0;
@@ -149,57 +133,19 @@ class PosteriorRun {
   bool quit_ = false;
   int quitPoint_ = 0;
 
-  DistributionPoints points_;
-  int best_ = 0;
   BivariatePlot bivariate_;
   Vector work_;
 };
 
-CommandOutcome PosteriorRun::Run() {
-  wb_.state.BayesEvaluationActive = true;
-  wb_.state.BayesInterruptRequested = false;
-  valuesBefore_ = wb_.alg.Values;
-  stepsBefore_ = wb_.alg.Steps;
-  CommandOutcome outcome = Dialogue();
-  if (outcome == CommandOutcome::Done) outcome = Prepare();
-  if (outcome == CommandOutcome::Done) outcome = Integrate();
-  if (outcome == CommandOutcome::Cancelled) {
-    // Nothing the command changed survives a question left unanswered.
-    wb_.alg.Values = valuesBefore_;
-    wb_.alg.Steps = stepsBefore_;
-  }
-  if (scaleChanged_) wb_.covariance.LikelihoodScale = scaleBefore_;
-  wb_.state.BayesEvaluationActive = false;
-  wb_.state.BayesInterruptRequested = false;
-  wb_.state.SimplexRetained = false;
-  NormalizeFuseGroups(wb_.alg, wb_.fuse);
-  BuildFreeParameterList(wb_.alg, wb_.free);
-  if (editorOpened_) desktop_.Inform(kReminderTitle, kReminderText, Icon::Exclamation);
-  return outcome;
-}
-
 CommandOutcome PosteriorRun::Dialogue() {
   desktop_.Inform(kPosteriorTitle, kBatchExplanation);
   if (desktop_.Ask(kPosteriorTitle, kGridExplanation, Buttons::YesNo) != Answer::Yes) {
-    if (!wb_.evaluationPlot.values.empty() &&
-        wb_.evaluationPlot.kind == DistributionKind::Posterior) {
-      ctx_.views.Plots().ShowDistribution(wb_.evaluationPlot);
-      if (!wb_.bivariatePlot.x.empty()) ctx_.views.Plots().ShowBivariate(wb_.bivariatePlot);
-    }
+    if (ShowPreviousPlot(DistributionKind::Posterior) && !wb_.bivariatePlot.x.empty())
+      ctx_.views.Plots().ShowBivariate(wb_.bivariatePlot);
     return CommandOutcome::Cancelled;
   }
-  NormalizeFuseGroups(wb_.alg, wb_.fuse);
-  BuildFreeParameterList(wb_.alg, wb_.free);
-  if (wb_.free.FreeCount == 0) {
-    desktop_.Inform("There is nothing to do!", "All step sizes are zero", Icon::Exclamation);
-    return CommandOutcome::NothingToDo;
-  }
-  if (wb_.state.ObservationCount == 0) {
-    std::optional<double> q =
-        LikelihoodConstantPrompt(desktop_, *wb_.model, 0, wb_.free.FreeCount, 0.0);
-    if (!q) return CommandOutcome::Cancelled;
-    wb_.covariance.LikelihoodScale = 1.0 / *q;
-  }
+  const CommandOutcome free = CheckFreeParameters();
+  if (free != CommandOutcome::Done) return free;
   for (;;) {
     if (!AskParameter()) return CommandOutcome::Cancelled;
     const Ask points = AskPoints();
@@ -211,31 +157,16 @@ CommandOutcome PosteriorRun::Dialogue() {
     break;
   }
   if (!AskCovarianceSteps()) return CommandOutcome::Cancelled;
-  ctx_.views.EditAlgorithmDataAndWait();
-  editorOpened_ = true;
-  if (wb_.alg.Steps[setup_.parameter] == 0.0) {
-    desktop_.Inform(kSetupProblemTitle, kZeroStepText, Icon::Exclamation);
-    return CommandOutcome::Refused;
-  }
-  return CommandOutcome::Done;
+  return EditAndCheckStep();
 }
 
 bool PosteriorRun::AskParameter() {
   const int n = wb_.alg.ParameterCount;
-  InputRequest request{kPosteriorTitle,
-                       "Choose the parameter number to be evaluated or Quit: \n"
-                       "0 < parameter # <= " +
-                           IntText(n),
-                       ""};
-  for (;;) {
-    std::optional<std::string> answer = desktop_.Input(request);
-    if (!answer || answer->empty()) return false;
-    std::optional<long long> number = WholeNumber(*answer);
-    if (number && *number >= 1 && *number <= n) {
-      setup_.parameter = static_cast<int>(*number);
-      return true;
-    }
-  }
+  return AskParameterNumber(InputRequest{kPosteriorTitle,
+                                         "Choose the parameter number to be evaluated or Quit: \n"
+                                         "0 < parameter # <= " +
+                                             IntText(n),
+                                         ""});
 }
 
 PosteriorRun::Ask PosteriorRun::AskPoints() {
@@ -249,14 +180,14 @@ PosteriorRun::Ask PosteriorRun::AskPoints() {
     std::optional<long long> number = WholeNumber(*answer);
     if (!number) continue;  // no number: asked again
     if (*number < 1 || *number > 1001) return Ask::Again;
-    setup_.points = OddPointCount(*number);
+    P_ = OddPointCount(*number);
     return Ask::Ok;
   }
 }
 
 PosteriorRun::Ask PosteriorRun::AskGridPoints() {
   if (wb_.free.FreeCount < 2) {
-    setup_.gridPoints = 0;
+    gridPoints_ = 0;
     return Ask::Ok;
   }
   InputRequest request{kPosteriorTitle,
@@ -269,7 +200,7 @@ PosteriorRun::Ask PosteriorRun::AskGridPoints() {
     std::optional<long long> number = WholeNumber(*answer);
     if (!number) continue;
     if (*number < 1 || *number > 1001) return Ask::Again;
-    setup_.gridPoints = OddPointCount(*number);
+    gridPoints_ = OddPointCount(*number);
     return Ask::Ok;
   }
 }
@@ -280,14 +211,12 @@ bool PosteriorRun::AskCovarianceSteps() {
                        "Base step sizes on SD's from covariance grid 1, 2, 3, No or Quit?", "N"};
   std::optional<std::string> answer = desktop_.Input(request);
   if (!answer || answer->empty()) return false;
-  std::string text = *answer;
-  text.erase(0, text.find_first_not_of(' '));
-  text.erase(text.find_last_not_of(' ') + 1);
-  if (text == "Q" || text == "q") return false;
-  if (text == "1" || text == "2" || text == "3") {
-    const int k = text[0] - '0';
-    if (setup_.gridPoints >= 3) StepsFromCovarianceGrid(wb_, k, 7.0 / (setup_.gridPoints - 1));
-    EvaluatedStepFromCovarianceGrid(wb_, k, setup_.parameter, setup_.points);
+  int k = 0;
+  const GridAnswer grid = ReadGridAnswer(*answer, k);
+  if (grid == GridAnswer::Quit) return false;
+  if (grid == GridAnswer::Grid) {
+    if (gridPoints_ >= 3) StepsFromCovarianceGrid(wb_, k, 7.0 / (gridPoints_ - 1));
+    EvaluatedStepFromCovarianceGrid(wb_, k, parameter_, P_);
   }
   return true;
 }
@@ -296,18 +225,7 @@ bool PosteriorRun::AskCovarianceSteps() {
 // the others is laid out and the reference value computed.
 CommandOutcome PosteriorRun::Prepare() {
   AlgorithmData& alg = wb_.alg;
-  const int e = setup_.parameter;
-  NormalizeFuseGroups(alg, wb_.fuse);
-  valuesRun_ = alg.Values;
-  stepsRun_ = alg.Steps;
-  points_.Resize(setup_.points);
-  points_.EvaluatedParameter = e;
-  x0_ = alg.Values[e];
-  h_ = alg.Steps[e];
-  alg.Steps[e] = 0.0;
-  wb_.state.EvaluatedParameter = e;
-  NormalizeFuseGroups(alg, wb_.fuse);
-  BuildFreeParameterList(alg, wb_.free);
+  FixEvaluatedParameter();
   if (wb_.free.FreeCount > kMaxPosteriorFree - 1) {
     RestoreAlgorithmData();
     desktop_.Inform(kSetupProblemTitle, "Too many free parameters - maximum is 6",
@@ -317,9 +235,9 @@ CommandOutcome PosteriorRun::Prepare() {
 
   grid_.m = wb_.free.FreeCount;
   // The editor may have freed a parameter after the grid question was skipped.
-  if (grid_.m > 0 && setup_.gridPoints < 3) setup_.gridPoints = 3;
-  if (grid_.m == 0) setup_.gridPoints = 0;
-  grid_.G = setup_.gridPoints;
+  if (grid_.m > 0 && gridPoints_ < 3) gridPoints_ = 3;
+  if (grid_.m == 0) gridPoints_ = 0;
+  grid_.G = gridPoints_;
   grid_.centre = (grid_.G - 1) / 2 + 1;
   grid_.index.Resize(1, grid_.m, 0);
   grid_.origin.Resize(1, grid_.m, 0.0);
@@ -331,12 +249,12 @@ CommandOutcome PosteriorRun::Prepare() {
     grid_.step[i] = alg.Steps[grid_.index[i]];
     grid_.perPoint *= grid_.G;
   }
-  required_ = setup_.points * grid_.perPoint;
+  required_ = P_ * grid_.perPoint;
 
   if (grid_.m == 1) {
     try {
       bivariate_ = BivariatePlot{};
-      bivariate_.density.assign(static_cast<size_t>(setup_.points) * grid_.G, 0.0);
+      bivariate_.density.assign(static_cast<size_t>(P_) * grid_.G, 0.0);
     } catch (const std::bad_alloc&) {
       RestoreAlgorithmData();
       desktop_.Inform("Error message", "Bivariate array is probably too large; reduce grid size");
@@ -368,17 +286,11 @@ bool PosteriorRun::Reference() {
                     Icon::Exclamation);
     return false;
   }
-  if (wb_.state.ObservationCount > 0) {
-    const double model = objective - (wb_.state.PriorsActive ? wb_.state.PriorTerm : 0.0);
-    scaleBefore_ = wb_.covariance.LikelihoodScale;
-    if (!ScaleFromObservations(wb_, desktop_, model)) return false;
-    scaleChanged_ = true;
+  if (!AdoptLikelihoodScale(objective)) return false;
+  if (wb_.state.ObservationCount > 0 && wb_.state.PriorsActive) {
     // The prior term is on the objective's scale, which has just been set.
-    if (wb_.state.PriorsActive) objective = model + ComputePriorTerm(wb_, work_);
-  }
-  if (!(wb_.covariance.LikelihoodScale > 0.0)) {
-    ShowConstantProblem(desktop_);
-    return false;
+    const double model = ModelPart(objective);
+    objective = model + ComputePriorTerm(wb_, work_);
   }
   V0_ = MinusLnValue(wb_, objective);
   return true;
@@ -399,9 +311,9 @@ bool PosteriorRun::ConfirmCallCount() {
   return desktop_.Ask(kCallCountTitle, text, Buttons::YesNo, Icon::Question) == Answer::Yes;
 }
 
-CommandOutcome PosteriorRun::Integrate() {
-  const int P = setup_.points;
-  const int e = setup_.parameter;
+CommandOutcome PosteriorRun::Loop() {
+  const int P = P_;
+  const int e = parameter_;
   const int c = (P - 1) / 2 + 1;
   desktop_.SetStatus(StatusBar::Progress, 1, IntText(required_) + " function calls required");
   desktop_.SetStatus(StatusBar::Progress, 2, "Started at " + ClockText(desktop_));
@@ -447,7 +359,7 @@ CommandOutcome PosteriorRun::Integrate() {
 
 bool PosteriorRun::IntegratePoint(int k, double& minusLn) {
   work_ = wb_.alg.Values;
-  work_[setup_.parameter] = points_.ProfileValues[k];
+  work_[parameter_] = points_.ProfileValues[k];
   if (grid_.m == 0) {
     const double objective = EvaluateObjective(wb_, work_, 1);
     ++done_;
@@ -533,11 +445,7 @@ bool PosteriorRun::AddValue(int k, long long c, double objective, ProbabilitySum
 
 // True when the user chose to quit after an Interrupt.
 bool PosteriorRun::PollInterrupt() {
-  if (!wb_.state.BayesInterruptRequested) return false;
-  wb_.state.BayesInterruptRequested = false;
-  if (desktop_.Ask(kBayesInterruptTitle, kInterruptQuestion, Buttons::YesNo, Icon::Question) !=
-      Answer::Yes)
-    return false;
+  if (!QuitAfterInterrupt(kBayesInterruptTitle)) return false;
   quit_ = true;
   return true;
 }
@@ -546,18 +454,13 @@ void PosteriorRun::ShowCallStatus() {
   const long long remaining = required_ - done_;
   desktop_.SetStatus(StatusBar::Progress, 1, "Function calls remaining: " + IntText(remaining));
   if (done_ <= 0) return;
-  const double seconds = SecondsSince(desktop_, start_) / static_cast<double>(done_) *
-                         static_cast<double>(remaining);
   desktop_.SetStatus(StatusBar::Progress, 2,
-                     "Estimated time remaining (m:s): " + MinutesSeconds(seconds));
+                     TimeRemainingText(desktop_, start_, static_cast<double>(done_),
+                                       static_cast<double>(remaining)));
 }
 
 void PosteriorRun::ShowPointStatus(int k, double value) {
-  desktop_.SetStatus(StatusBar::Progress, 4,
-                     "Calculating profile point " + FormatNumber(k, "###0") + " of " +
-                         IntText(setup_.points) + "," + " Value of parameter # " +
-                         IntText(setup_.parameter) + " which is being profiled is: " +
-                         FormatNumber(value, "0.0000E+00"));
+  desktop_.SetStatus(StatusBar::Progress, 4, PointText(k, value));
 }
 
 bool PosteriorRun::NonFinite(int k) {
@@ -578,7 +481,7 @@ void PosteriorRun::RestoreAlgorithmData() {
 }
 
 void PosteriorRun::Finish() {
-  const int e = setup_.parameter;
+  const int e = parameter_;
   const int count = points_.Count();
   // The grid keeps the order of the calculation; the plot and report ascend.
   if (grid_.m == 1) {
@@ -602,13 +505,9 @@ void PosteriorRun::Finish() {
         }
       }
   }
-  if (h_ < 0.0) ReversePoints(points_, best_);
   desktop_.ClearProgressPanels();
   desktop_.SetStatus(StatusBar::Progress, 1, "Integrations completed at " + ClockText(desktop_));
-  DistributionSummary(points_, best_, std::fabs(h_));
-  wb_.evaluation = points_;
-  wb_.evaluationPlot = DistributionPlotOf(points_, DistributionKind::Posterior,
-                                          wb_.alg.Descriptions[e]);
+  Summarize(DistributionKind::Posterior);
   ctx_.views.Plots().ShowDistribution(wb_.evaluationPlot);
   wb_.bivariatePlot = BivariatePlot{};
   if (grid_.m == 1) {

@@ -273,7 +273,7 @@ double RecordTerm(const IncrementSettings& set, double delta, const SizeTerms& s
 using Double2 = double __attribute__((vector_size(16)));
 using Bits2 = std::uint64_t __attribute__((vector_size(16)));
 
-inline Double2 Splat(double a) {
+constexpr Double2 Splat(double a) {
   return Double2{a, a};
 }
 inline Double2 Load2(const double* p) {
@@ -289,66 +289,67 @@ inline Double2 Select(Bits2 mask, Double2 yes, Double2 no) {
                                 (~mask & std::bit_cast<Bits2>(no)));
 }
 
-// Whether both lanes of a comparison are true.
-inline bool BothSet(Bits2 mask) {
+// Whether both lanes lie strictly between `low` and `high` (so are not NaN).
+inline bool BothBetween(Double2 x, Double2 low, Double2 high) {
 #ifdef __SSE2__
-  return _mm_movemask_pd(std::bit_cast<__m128d>(mask)) == 3;
+  return _mm_movemask_pd(_mm_and_pd(_mm_cmpgt_pd(x, low), _mm_cmplt_pd(x, high))) == 3;
 #else
-  return (mask[0] & mask[1]) != 0;
+  return x[0] > low[0] && x[0] < high[0] && x[1] > low[1] && x[1] < high[1];
 #endif
 }
 
+inline Double2 Sqrt2(Double2 x) {
+#ifdef __SSE2__
+  return _mm_sqrt_pd(x);
+#else
+  return Double2{std::sqrt(x[0]), std::sqrt(x[1])};
+#endif
+}
+
+// The constants of FastExp and NormalCdf, two of each.
+namespace pair {
+constexpr Double2 kExpLow = Splat(-700.0), kExpHigh = Splat(700.0);
+constexpr Double2 kInverseStep = Splat(0x1.71547652b82fep+6);
+constexpr Double2 kStepHigh = Splat(0x1.62e42fee00000p-7);
+constexpr Double2 kStepLow = Splat(0x1.a39ef35793c76p-39);
+constexpr Double2 kRound = Splat(0x1.8p52);
+constexpr Bits2 kLowBits = {63, 63};
+constexpr Bits2 kMagnitudeBits = {~0ULL >> 1, ~0ULL >> 1};
+constexpr Double2 kZero = Splat(0.0), kHalf = Splat(0.5), kOne = Splat(1.0), kTwo = Splat(2.0);
+constexpr Double2 kSixth = Splat(1.0 / 6.0), kTwentyFourth = Splat(1.0 / 24.0);
+constexpr Double2 kHundredTwentieth = Splat(1.0 / 120.0);
+constexpr Double2 kTailScale = Splat(0.2316419);
+constexpr Double2 kMinusFive = Splat(-5.0);
+constexpr Double2 kA1 = Splat(0.31938153), kA2 = Splat(-0.356563782), kA3 = Splat(1.781477937);
+constexpr Double2 kA4 = Splat(-1.821255978), kA5 = Splat(1.330274429);
+}  // namespace pair
+
 // FastExp of both lanes; a lane outside (-700, 700) sends the pair to FastExp.
 [[gnu::always_inline]] inline Double2 FastExp2(Double2 x) {
-  if (!BothSet((x > Splat(-700.0)) & (x < Splat(700.0)))) {
-    return Double2{FastExp(x[0]), FastExp(x[1])};
-  }
-  constexpr double kInverseStep = 0x1.71547652b82fep+6;
-  constexpr double kStepHigh = 0x1.62e42fee00000p-7;
-  constexpr double kStepLow = 0x1.a39ef35793c76p-39;
-  constexpr double kRound = 0x1.8p52;
-  const Double2 shifted = x * Splat(kInverseStep) + Splat(kRound);
-  const Double2 n = shifted - Splat(kRound);
-  const Double2 r = (x - n * Splat(kStepHigh)) - n * Splat(kStepLow);
+  using namespace pair;
+  if (!BothBetween(x, kExpLow, kExpHigh)) return Double2{FastExp(x[0]), FastExp(x[1])};
+  const Double2 shifted = x * kInverseStep + kRound;
+  const Double2 n = shifted - kRound;
+  const Double2 r = (x - n * kStepHigh) - n * kStepLow;
   // shifted lies in [2^52, 2^53), where its low bits are n itself.
-  const Bits2 i = std::bit_cast<Bits2>(shifted) - std::bit_cast<Bits2>(Splat(kRound));
+  const Bits2 i = std::bit_cast<Bits2>(shifted) - std::bit_cast<Bits2>(kRound);
   const Double2 power{fast_exp::kPowers[i[0] & 63], fast_exp::kPowers[i[1] & 63]};
   // (i div 64) << 52, for negative i too.
   const Double2 scale =
-      std::bit_cast<Double2>(std::bit_cast<Bits2>(power) + ((i & ~Bits2{63, 63}) << 46));
+      std::bit_cast<Double2>(std::bit_cast<Bits2>(power) + ((i & ~kLowBits) << 46));
   const Double2 tail =
-      r * (Splat(1.0) +
-           r * (Splat(0.5) +
-                r * (Splat(1.0 / 6.0) + r * (Splat(1.0 / 24.0) + r * Splat(1.0 / 120.0)))));
+      r * (kOne + r * (kHalf + r * (kSixth + r * (kTwentyFourth + r * kHundredTwentieth))));
   return scale + scale * tail;
 }
 
-// NormalCdf of both lanes.
-[[gnu::always_inline]] inline Double2 NormalCdf2(Double2 z) {
-  const Double2 magnitude =
-      std::bit_cast<Double2>(std::bit_cast<Bits2>(z) & Bits2{~0ULL >> 1, ~0ULL >> 1});
-  const Double2 t = Splat(1.0) / (Splat(1.0) + Splat(0.2316419) * magnitude);
-  const Double2 density = FastExp2(-z * z / Splat(2.0)) / Splat(kSqrtTwoPi);
-  const Double2 tail =
-      density * t *
-      (Splat(0.31938153) +
-       t * (Splat(-0.356563782) +
-            t * (Splat(1.781477937) + t * (Splat(-1.821255978) + t * Splat(1.330274429)))));
-  return Select(z >= Splat(0.0), Splat(1.0) - tail, tail);
-}
-
-// out[i] = NormalCdf(z[i]), i < count.
-void NormalCdfs(const double* z, double* out, int count) {
-  int i = 0;
-  for (; i + 1 < count; i += 2) Store2(out + i, NormalCdf2(Load2(z + i)));
-  if (i < count) out[i] = NormalCdf(z[i]);
-}
-
-// out[i] = FastExp(x[i]), i < count.
-void FastExps(const double* x, double* out, int count) {
-  int i = 0;
-  for (; i + 1 < count; i += 2) Store2(out + i, FastExp2(Load2(x + i)));
-  if (i < count) out[i] = FastExp(x[i]);
+// NormalCdf of both lanes; `sqrtTwoPi` is kSqrtTwoPi twice.
+[[gnu::always_inline]] inline Double2 NormalCdf2(Double2 z, Double2 sqrtTwoPi) {
+  using namespace pair;
+  const Double2 magnitude = std::bit_cast<Double2>(std::bit_cast<Bits2>(z) & kMagnitudeBits);
+  const Double2 t = kOne / (kOne + kTailScale * magnitude);
+  const Double2 density = FastExp2(-z * z / kTwo) / sqrtTwoPi;
+  const Double2 tail = density * t * (kA1 + t * (kA2 + t * (kA3 + t * (kA4 + t * kA5))));
+  return Select(z >= kZero, kOne - tail, tail);
 }
 
 // p, v and the record penalty's p and s parts.
@@ -368,6 +369,7 @@ void PredictSize(const IncrementSettings& set, double x, const ModelState& state
 
 double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
                             ModelState& state, ModelWork& work) {
+  using namespace pair;
   const int count = work.InstarWeight.Size();
   const int records = data.IncrementRecordCount;
   const double* recordX = &data.InitialSize[1];
@@ -376,119 +378,134 @@ double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
   const double* sds = &state.InstarSD[1];
   const double* proportions = &state.IncrementProportion[1];
 
-  // The scratch block: per size u, per (instar k, size u) at [k * records + u],
-  // and per (instar k, record i) at [k * records + i].
+  // The scratch block: arrays of `stride` (even, above the record count) per
+  // size u, per (instar k, size u) at [k * stride + u], and per record.
+  const int stride = IncrementScratchStride(records);
   double* next = work.IncrementScratch.Data();
-  auto take = [&](int length) {
+  auto take = [&](int arrays) {
     double* block = next;
-    next += length;
+    next += arrays * stride;
     return block;
   };
-  double* sizeX = take(records);
-  double* sizeP = take(records);
-  double* sizeV = take(records);
-  double* sizePenalty = take(records);
-  double* sizeVariance = take(records);  // V: v, or kZeroVariance for v = 0
-  double* sizeSD = take(records);
-  double* sizeNormaliser = take(records);
-  double* lowerZ = take(count * records);
-  double* upperZ = take(count * records);
-  double* lowerTail = take(count * records);
-  double* upperTail = take(count * records);
-  double* weight = take(count * records);
-  double* conditional = take(count * records);
-  double* factor = take(count * records);
-  double* exponent = take(count * records);
-  double* recordFactor = take(count * records);
-  double* recordWeight = take(count * records);
+  double* sizeX = take(1);
+  double* sizeP = take(1);
+  double* sizeV = take(1);
+  double* sizePenalty = take(1);
+  double* sizeSD = take(1);
+  double* sizeNormaliser = take(1);
+  double* sizeVariance = take(1);  // V: v, or kZeroVariance for v = 0
+  double* sizeTwoVariance = take(1);
+  double* recordSize = take(1);  // the record's u
+  double* weightSum = take(1);
+  double* likelihood = take(1);
+  double* weight = take(count);
+  double* conditional = take(count);
+  double* factor = take(count);
 
-  // Distinct initial sizes, in record order (sorted data repeat them).
+  // Distinct initial sizes in record order (sorted data repeat them), with
+  // the last repeated up to an even count so that every pass goes in pairs.
   int sizes = 0;
   for (int i = 0; i < records; ++i) {
     if (sizes == 0 || !SameBits(recordX[i], sizeX[sizes - 1])) sizeX[sizes++] = recordX[i];
+    recordSize[i] = sizes - 1;
   }
-  for (int u = 0; u < sizes; ++u) {
-    PredictSize(set, sizeX[u], state, sizeP[u], sizeV[u], sizePenalty[u]);
-    double variance = sizeV[u];
-    if (variance == 0.0) variance = kZeroVariance;
-    sizeVariance[u] = variance;
-    sizeSD[u] = std::sqrt(variance);
-    sizeNormaliser[u] = std::sqrt(kTwoPi * variance);
+  const int pairs = (sizes + 1) / 2;
+  if (sizes % 2 != 0) sizeX[sizes] = sizeX[sizes - 1];
+  {
+    const Double2 tau0 = Splat(state.Tau[0]), tau1 = Splat(state.Tau[1]);
+    const Double2 tau2 = Splat(state.Tau[2]);
+    constexpr Double2 kSafeSize = Splat(kLargestSafeSize), kScale = Splat(kPenaltyScale);
+    constexpr Double2 kZeroV = Splat(kZeroVariance);
+    const Double2 twoPi = Splat(kTwoPi);
+    const double* beta = &state.Beta[0];
+    for (int u = 0; u < 2 * pairs; u += 2) {
+      const Double2 x = Load2(sizeX + u);
+      const Double2 magnitude = std::bit_cast<Double2>(std::bit_cast<Bits2>(x) & kMagnitudeBits);
+      const Bits2 safe = magnitude <= kSafeSize;
+      if (!(safe[0] & safe[1])) {
+        // A size whose powers may overflow: every Beta term, as PredictSize does it.
+        for (int v = u; v < u + 2; ++v) {
+          PredictSize(set, sizeX[v], state, sizeP[v], sizeV[v], sizePenalty[v]);
+        }
+      } else {
+        Double2 p = kZero, power = kOne;
+        for (int j = 0; j < set.betaTerms; ++j, power *= x) p += Splat(beta[j]) * power;
+        Double2 penalty = Select(p < kZero, kZero + p * p * kScale, kZero);
+        const Double2 sd = tau0 + tau1 * p + tau2 * p * p;
+        penalty = Select(sd < kZero, penalty + sd * sd * kScale, penalty);
+        Store2(sizeP + u, p);
+        Store2(sizeV + u, sd * sd);
+        Store2(sizePenalty + u, penalty);
+      }
+      const Double2 v = Load2(sizeV + u);
+      const Double2 variance = Select(v == kZero, kZeroV, v);
+      Store2(sizeVariance + u, variance);
+      Store2(sizeTwoVariance + u, kTwo * variance);
+      Store2(sizeSD + u, Sqrt2(variance));
+      Store2(sizeNormaliser + u, Sqrt2(twoPi * variance));
+    }
   }
 
-  // Instar weights: the window of +-1% around the size under each instar.
+  // Instar weights, the window of +-1% around the size under each instar,
+  // and their sum over the instars in order. Both ends of a window go
+  // through the normal tail together; windows beyond 5 SDs need neither.
+  const Double2 sqrtTwoPi = Splat(kSqrtTwoPi);
+  constexpr Double2 kEnds = {0.99, 1.01};
+  for (int u = 0; u < 2 * pairs; ++u) weightSum[u] = 0.0;
   for (int k = 0; k < count; ++k) {
-    double* weightK = weight + k * records;
+    double* weightK = weight + k * stride;
+    const double proportion = proportions[k];
     if (set.gaussianInstars) {
-      double* lower = lowerZ + k * records;
-      double* upper = upperZ + k * records;
-      const double mean = means[k], sd = sds[k];
-      for (int u = 0; u < sizes; ++u) {
-        lower[u] = (0.99 * sizeX[u] - mean) / sd;
-        upper[u] = (1.01 * sizeX[u] - mean) / sd;
-      }
-    } else {
-      for (int u = 0; u < sizes; ++u) {
-        weightK[u] = InstarWindowProbability(set, state, k + 1, sizeX[u]) * proportions[k];
-      }
-    }
-  }
-  if (set.gaussianInstars) {
-    for (int k = 0; k < count; ++k) {
-      NormalCdfs(lowerZ + k * records, lowerTail + k * records, sizes);
-      NormalCdfs(upperZ + k * records, upperTail + k * records, sizes);
-    }
-    for (int k = 0; k < count; ++k) {
-      const double* lower = lowerZ + k * records;
-      const double* upper = upperZ + k * records;
-      const double* lowerP = lowerTail + k * records;
-      const double* upperP = upperTail + k * records;
-      double* weightK = weight + k * records;
-      for (int u = 0; u < sizes; ++u) {
-        double window = upperP[u] - lowerP[u];
-        if (!(upper[u] >= -5.0 && lower[u] <= 5.0)) window = kWeightFloor;
-        if (std::isnan(lower[u]) || std::isnan(upper[u])) {
+      const Double2 mean = Splat(means[k]), sd = Splat(sds[k]);
+      for (int u = 0; u < 2 * pairs; ++u) {
+        const Double2 z = (kEnds * Splat(sizeX[u]) - mean) / sd;  // lower, upper
+        double window = kWeightFloor;
+        if (z[1] >= -5.0 && z[0] <= 5.0) {
+          const Double2 tails = NormalCdf2(z, sqrtTwoPi);
+          window = tails[1] - tails[0];
+        } else if (std::isnan(z[0]) || std::isnan(z[1])) {
           window = std::numeric_limits<double>::quiet_NaN();
         }
-        weightK[u] = window * proportions[k];
+        weightK[u] = window * proportion;
+        weightSum[u] += weightK[u];
       }
-    }
-  }
-  // Normalised, summed over the instars in order.
-  double* weightSum = lowerZ;  // the z are spent
-  for (int u = 0; u < sizes; ++u) weightSum[u] = 0.0;
-  for (int k = 0; k < count; ++k) {
-    const double* weightK = weight + k * records;
-    for (int u = 0; u < sizes; ++u) weightSum[u] += weightK[u];
-  }
-  for (int k = 0; k < count; ++k) {
-    double* weightK = weight + k * records;
-    for (int u = 0; u < sizes; ++u) {
-      weightK[u] = weightSum[u] != 0.0 ? weightK[u] / weightSum[u] : 0.0;
-    }
-  }
-
-  // Each instar's prediction and its density factor, truncated at zero
-  // unless the truncation is negligible.
-  for (int k = 0; k < count; ++k) {
-    double* pk = conditional + k * records;
-    double* factorK = factor + k * records;
-    const double mean = means[k], sd = sds[k];
-    for (int u = 0; u < sizes; ++u) {
-      const double p = sizeP[u];
-      pk[u] = sd > 0.0 ? p + state.Omega * p * (sizeX[u] - mean) / sd : p;
-      const double z0 = -pk[u] / sizeSD[u];
-      if (z0 > -5.0) {
-        double p0 = NormalCdf(z0) - set.lowerTailStart;
-        if (p0 >= 1.0) p0 = kMaxLowerTail;
-        factorK[u] = 1.0 / (sizeNormaliser[u] * (1.0 - p0));
-      } else {
-        factorK[u] = 1.0 / sizeNormaliser[u];
+    } else {
+      for (int u = 0; u < 2 * pairs; ++u) {
+        weightK[u] = InstarWindowProbability(set, state, k + 1, sizeX[u]) * proportion;
+        weightSum[u] += weightK[u];
       }
     }
   }
 
-  // Records: each instar's exponent, factor and weight, then the densities.
+  // Normalised weights, each instar's prediction, and its density factor,
+  // truncated at zero unless the truncation is negligible.
+  const Double2 omega = Splat(state.Omega);
+  const Double2 lowerTailStart = Splat(set.lowerTailStart);
+  constexpr Double2 kMaxTail = Splat(kMaxLowerTail);
+  for (int k = 0; k < count; ++k) {
+    const int at = k * stride;
+    const Double2 mean = Splat(means[k]), sd = Splat(sds[k]);
+    const bool scaled = sds[k] > 0.0;
+    for (int u = 0; u < 2 * pairs; u += 2) {
+      const Double2 sum = Load2(weightSum + u);
+      Store2(weight + at + u, Select(sum != kZero, Load2(weight + at + u) / sum, kZero));
+      const Double2 p = Load2(sizeP + u);
+      const Double2 pk = scaled ? p + omega * p * (Load2(sizeX + u) - mean) / sd : p;
+      Store2(conditional + at + u, pk);
+      const Double2 z0 = -pk / Load2(sizeSD + u);
+      const Double2 normaliser = Load2(sizeNormaliser + u);
+      Double2 f = kOne / normaliser;
+      const Bits2 truncated = z0 > kMinusFive;
+      if (truncated[0] | truncated[1]) {
+        const Double2 p0 = NormalCdf2(z0, sqrtTwoPi) - lowerTailStart;
+        const Double2 kept = Select(p0 >= kOne, kMaxTail, p0);
+        f = Select(truncated, kOne / (normaliser * (kOne - kept)), f);
+      }
+      Store2(factor + at + u, f);
+    }
+  }
+
+  // Records: what they report, then each instar's density in record pairs.
   double* predicted = &work.PredictedIncrement[1];
   double* postMoult = &work.PredictedPostMoultSize[1];
   double* variances = &work.IncrementVariance[1];
@@ -496,31 +513,37 @@ double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
   double* penalties = &work.RecordPenalty[1];
   double* conditionalOut = &work.ConditionalIncrement(1, 1);
   double* conditionalVarianceOut = &work.ConditionalVariance(1, 1);
-  for (int i = 0, u = -1; i < records; ++i) {
-    const double x = recordX[i], delta = recordDelta[i];
-    if (u < 0 || !SameBits(x, sizeX[u])) ++u;
+  for (int i = 0; i < records; ++i) {
+    const int u = static_cast<int>(recordSize[i]);
     predicted[i] = sizeP[u];
-    postMoult[i] = x + sizeP[u];
+    postMoult[i] = recordX[i] + sizeP[u];
     variances[i] = sizeV[u];
     penalties[i] = sizePenalty[u];
-    const double twoVariance = 2.0 * sizeVariance[u];
+    likelihood[i] = 0.0;
     for (int k = 0; k < count; ++k) {
-      const double pk = conditional[k * records + u];
-      exponent[k * records + i] = -(Squared(delta - pk) / twoVariance);
-      recordFactor[k * records + i] = factor[k * records + u];
-      recordWeight[k * records + i] = weight[k * records + u];
-      conditionalOut[i * count + k] = pk;
+      conditionalOut[i * count + k] = conditional[k * stride + u];
       conditionalVarianceOut[i * count + k] = sizeVariance[u];
     }
   }
-  FastExps(exponent, exponent, count * records);
-  double* likelihood = lowerTail;  // spent too
-  for (int i = 0; i < records; ++i) likelihood[i] = 0.0;
   for (int k = 0; k < count; ++k) {
-    const double* density = exponent + k * records;
-    const double* factorK = recordFactor + k * records;
-    const double* weightK = recordWeight + k * records;
-    for (int i = 0; i < records; ++i) likelihood[i] += density[i] * factorK[i] * weightK[i];
+    const double* pk = conditional + k * stride;
+    const double* factorK = factor + k * stride;
+    const double* weightK = weight + k * stride;
+    int i = 0;
+    for (; i + 1 < records; i += 2) {
+      const int u0 = static_cast<int>(recordSize[i]), u1 = static_cast<int>(recordSize[i + 1]);
+      const Double2 deviation = Load2(recordDelta + i) - Double2{pk[u0], pk[u1]};
+      const Double2 exponent =
+          -(deviation * deviation / Double2{sizeTwoVariance[u0], sizeTwoVariance[u1]});
+      const Double2 density = FastExp2(exponent) * Double2{factorK[u0], factorK[u1]};
+      Store2(likelihood + i, Load2(likelihood + i) + density * Double2{weightK[u0], weightK[u1]});
+    }
+    if (i < records) {
+      const int u = static_cast<int>(recordSize[i]);
+      const double density =
+          FastExp(-(Squared(recordDelta[i] - pk[u]) / sizeTwoVariance[u])) * factorK[u];
+      likelihood[i] += density * weightK[u];
+    }
   }
   double total = 0.0, penalty = state.Penalty;
   for (int i = 0; i < records; ++i) {

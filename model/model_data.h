@@ -116,10 +116,14 @@ struct SizeComponent {
   int sameAs = 0;  // an earlier instar with the same prediction (0: none)
 };
 
-// Doubles the increment loop's scratch block needs for this many records and
-// increment instars.
+// Length of each array in the increment loop's scratch block (even, above
+// the record count), and the doubles the block needs for this many records
+// and increment instars.
+constexpr int IncrementScratchStride(int records) {
+  return (records + 2) / 2 * 2;
+}
 constexpr int IncrementScratchLength(int records, int instars) {
-  return records * (8 + 10 * instars) + 8;
+  return IncrementScratchStride(records) * (11 + 3 * instars);
 }
 
 // Scratch arrays of one evaluation and the per-record increment results that

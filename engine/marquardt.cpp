@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/evaluation_batch.h"
+#include "engine/evaluation_run.h"
 #include "engine/format.h"
 #include "engine/marquardt_report.h"
 #include "engine/matrix.h"
@@ -190,16 +191,7 @@ MarquardtRun::Flow MarquardtRun::PollProfileInterrupt() {
 void MarquardtRun::ShowProfileStatus() {
   const int point = profile_ ? profile_->point : 0;
   const int count = profile_ ? profile_->pointCount : 0;
-  std::string text = "Calculating profile point " + FormatNumber(point, "##0") + " of " +
-                     FormatNumber(count, "##0") + ",";
-  if (p_ != 0) {
-    const int pinned = wb_.state.EvaluatedParameter;
-    const Vector& values = wb_.alg.Values;
-    const double value = pinned >= values.Lo() && pinned <= values.Hi() ? values[pinned] : 0.0;
-    text += " Value of parameter # " + IntText(pinned) +
-            " which is being profiled is: " + FormatNumber(value, "0.0000E+00");
-  }
-  Panel(1, text);
+  Panel(1, ProfileMinimizerText(wb_, point, count, p_ != 0, "0.0000E+00"));
   desktop_.Yield();
 }
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "engine/evaluation_run.h"
 #include "engine/format.h"
 #include "engine/objective.h"
 #include "engine/simplex_text.h"
@@ -453,16 +454,7 @@ void SimplexRun::ShowProgress(bool force) {
 void SimplexRun::ShowProfileStatus() {
   const int point = profile_ ? profile_->point : 0;
   const int count = profile_ ? profile_->pointCount : 0;
-  std::string text = "Calculating profile point " + FormatNumber(point, "##0") + " of " +
-                     FormatNumber(count, "##0") + ",";
-  if (p_ != 0) {
-    const int pinned = wb_.state.EvaluatedParameter;
-    const Vector& values = wb_.alg.Values;
-    const double value = pinned >= values.Lo() && pinned <= values.Hi() ? values[pinned] : 0.0;
-    text += " Value of parameter # " + IntText(pinned) +
-            " which is being profiled is: " + FormatNumber(value, "0.00000E+00");
-  }
-  SetPanel(desktop_, 1, text);
+  SetPanel(desktop_, 1, ProfileMinimizerText(wb_, point, count, p_ != 0, "0.00000E+00"));
   desktop_.Yield();
 }
 

@@ -23,6 +23,7 @@
 
 #include "engine/format.h"
 #include "ui/app_context.h"
+#include "ui/window_tools.h"
 
 namespace estimetrix {
 
@@ -54,8 +55,6 @@ QTableWidgetItem* EnsureItem(QTableWidget* grid, int row, int column) {
   }
   return item;
 }
-
-enum WindowArrangement { kCascade, kTileHorizontal, kTileVertical, kArrangeIcons };
 
 }  // namespace
 
@@ -150,45 +149,12 @@ void AlgorithmEditor::BuildMenuBar(QVBoxLayout* layout) {
   addItem(nullptr, "&Values", [this] { EditValues(); });
   addItem(nullptr, "&Step sizes", [this] { EditAllSteps(); });
   QMenu* window = bar->addMenu("&Window");
-  addItem(window, "&Cascade", [this] { ArrangeWindows(kCascade); });
-  addItem(window, "Tile &Horizontal", [this] { ArrangeWindows(kTileHorizontal); });
-  addItem(window, "Tile &Vertical", [this] { ArrangeWindows(kTileVertical); });
-  addItem(window, "&Arrange Icons", [this] { ArrangeWindows(kArrangeIcons); });
+  AddWindowArrangementItems(window, this, ctx_);
   // Exit is the main window's quit sequence; closing the main window runs it.
   addItem(nullptr, "E&xit", [this] {
     if (ctx_.mainWindow != nullptr) ctx_.mainWindow->close();
   });
   layout->setMenuBar(bar);
-}
-
-void AlgorithmEditor::ArrangeWindows(int how) {
-  QMdiArea* area = ctx_.mdi;
-  if (area == nullptr) return;
-  if (how == kCascade) {
-    area->cascadeSubWindows();
-    return;
-  }
-  QList<QMdiSubWindow*> open, minimized;
-  for (QMdiSubWindow* window : area->subWindowList()) {
-    if (!window->isVisible()) continue;
-    (window->isMinimized() ? minimized : open).append(window);
-  }
-  QRect space = area->viewport()->rect();
-  if (how == kArrangeIcons) {
-    int x = 0;
-    for (QMdiSubWindow* window : minimized) {
-      window->move(x, space.height() - window->height());
-      x += window->width();
-    }
-    return;
-  }
-  const int count = static_cast<int>(open.size());
-  for (int k = 0; k < count; ++k) {
-    QRect place = how == kTileHorizontal
-                      ? QRect(0, k * space.height() / count, space.width(), space.height() / count)
-                      : QRect(k * space.width() / count, 0, space.width() / count, space.height());
-    open[k]->setGeometry(place);
-  }
 }
 
 // ------------------------------------------------------- opening and closing

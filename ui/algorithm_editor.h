@@ -92,7 +92,6 @@ class AlgorithmEditor : public QWidget {
   QWidget* BuildOptionsFrame();
   QWidget* BuildCommandButtons();
   void BuildMenuBar(QVBoxLayout* layout);
-  void ArrangeWindows(int how);
   void RunOpeningActions();
   void RunClosingActions();
   void ApplyMode();

@@ -64,38 +64,6 @@ void CloseFrame(QWidget* window) {
   Frame(window)->close();  // an MDI frame closes its window first
 }
 
-enum class Arrangement { Cascade, TileHorizontal, TileVertical, ArrangeIcons };
-
-void ArrangeWindows(AppContext& ctx, Arrangement how) {
-  QMdiArea* area = ctx.mdi;
-  if (!area) return;
-  if (how == Arrangement::Cascade) {
-    area->cascadeSubWindows();
-    return;
-  }
-  QList<QMdiSubWindow*> open, minimized;
-  for (QMdiSubWindow* window : area->subWindowList()) {
-    if (!window->isVisible()) continue;
-    (window->isMinimized() ? minimized : open).append(window);
-  }
-  const QRect space = area->viewport()->rect();
-  if (how == Arrangement::ArrangeIcons) {
-    int x = 0;
-    for (QMdiSubWindow* window : minimized) {
-      window->move(x, space.height() - window->height());
-      x += window->width();
-    }
-    return;
-  }
-  const int count = static_cast<int>(open.size());
-  for (int k = 0; k < count; ++k) {
-    open[k]->setGeometry(
-        how == Arrangement::TileHorizontal
-            ? QRect(0, k * space.height() / count, space.width(), space.height() / count)
-            : QRect(k * space.width() / count, 0, space.width() / count, space.height()));
-  }
-}
-
 template <class Window>
 Window* FindOrPlace(AppContext& ctx, int leftTwips, int topTwips) {
   if (Window* window = FindWindow<Window>(ctx)) return window;
@@ -232,11 +200,7 @@ void frmSetPriors::BuildMenuBar(QVBoxLayout* layout) {
   addItem(nullptr, "&Finished", [this] { Finished(); });
   addItem(nullptr, "Main &menu", [this] { ctx_.menu.ShowMenu(); });
   QMenu* window = bar->addMenu("&Window");
-  addItem(window, "&Cascade", [this] { ArrangeWindows(ctx_, Arrangement::Cascade); });
-  addItem(window, "Tile &Horizontal",
-          [this] { ArrangeWindows(ctx_, Arrangement::TileHorizontal); });
-  addItem(window, "Tile &Vertical", [this] { ArrangeWindows(ctx_, Arrangement::TileVertical); });
-  addItem(window, "&Arrange Icons", [this] { ArrangeWindows(ctx_, Arrangement::ArrangeIcons); });
+  AddWindowArrangementItems(window, this, ctx_);
   // Exit is the main window's quit sequence; closing the main window runs it.
   addItem(nullptr, "E&xit", [this] {
     if (ctx_.mainWindow) ctx_.mainWindow->close();

@@ -1,7 +1,11 @@
 #include "ui/window_tools.h"
 
+#include <QAction>
 #include <QFontDatabase>
+#include <QList>
+#include <QMenu>
 #include <QPlainTextEdit>
+#include <QRect>
 
 namespace estimetrix {
 
@@ -40,6 +44,48 @@ QPlainTextEdit* MonospacedText(QWidget* parent) {
   text->setLineWrapMode(QPlainTextEdit::NoWrap);
   text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   return text;
+}
+
+void ArrangeWindows(AppContext& ctx, Arrangement how) {
+  QMdiArea* area = ctx.mdi;
+  if (!area) return;
+  if (how == Arrangement::Cascade) {
+    area->cascadeSubWindows();
+    return;
+  }
+  QList<QMdiSubWindow*> open, minimized;
+  for (QMdiSubWindow* window : area->subWindowList()) {
+    if (!window->isVisible()) continue;
+    (window->isMinimized() ? minimized : open).append(window);
+  }
+  const QRect space = area->viewport()->rect();
+  if (how == Arrangement::ArrangeIcons) {
+    int x = 0;
+    for (QMdiSubWindow* window : minimized) {
+      window->move(x, space.height() - window->height());
+      x += window->width();
+    }
+    return;
+  }
+  const int count = static_cast<int>(open.size());
+  for (int k = 0; k < count; ++k) {
+    open[k]->setGeometry(
+        how == Arrangement::TileHorizontal
+            ? QRect(0, k * space.height() / count, space.width(), space.height() / count)
+            : QRect(k * space.width() / count, 0, space.width() / count, space.height()));
+  }
+}
+
+void AddWindowArrangementItems(QMenu* menu, QObject* owner, AppContext& ctx) {
+  AppContext* context = &ctx;
+  auto addItem = [&](const char* caption, Arrangement how) {
+    QObject::connect(menu->addAction(caption), &QAction::triggered, owner,
+                     [context, how] { ArrangeWindows(*context, how); });
+  };
+  addItem("&Cascade", Arrangement::Cascade);
+  addItem("Tile &Horizontal", Arrangement::TileHorizontal);
+  addItem("Tile &Vertical", Arrangement::TileVertical);
+  addItem("&Arrange Icons", Arrangement::ArrangeIcons);
 }
 
 }  // namespace estimetrix

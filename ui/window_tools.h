@@ -1,7 +1,8 @@
 #pragma once
 // Small helpers shared by the child windows: twips to pixels, placing a
 // window in the main window's MDI area, bringing it to the front, finding the
-// one instance of a window class, a read-only monospaced text area.
+// one instance of a window class, a read-only monospaced text area, and the
+// Window menu's arrangement items.
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -10,6 +11,7 @@
 
 #include "ui/app_context.h"
 
+class QMenu;
 class QPlainTextEdit;
 
 namespace estimetrix {
@@ -32,6 +34,16 @@ void BringToFront(AppContext& ctx, QWidget* window);
 // A read-only text area in the system's fixed-width font, not wrapping lines:
 // reports are laid out in columns.
 QPlainTextEdit* MonospacedText(QWidget* parent);
+
+enum class Arrangement { Cascade, TileHorizontal, TileVertical, ArrangeIcons };
+
+// Arranges the visible windows of the MDI area: cascaded, tiled one above
+// the other or side by side, or the minimized ones lined up along the bottom.
+void ArrangeWindows(AppContext& ctx, Arrangement how);
+
+// "&Cascade", "Tile &Horizontal", "Tile &Vertical" and "&Arrange Icons" added
+// to `menu`, each arranging the windows while `owner` lives.
+void AddWindowArrangementItems(QMenu* menu, QObject* owner, AppContext& ctx);
 
 // The one window of a class among the main window's children, or nullptr.
 template <class Window>

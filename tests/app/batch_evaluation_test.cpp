@@ -9,26 +9,19 @@
 #include <vector>
 
 #include "app/batch_runner.h"
+#include "tests/support/batch_run.h"
 #include "tests/support/temporary_folder.h"
 
 namespace estimetrix {
 namespace {
 
-struct BatchRun {
-  int status = -1;
-  std::string out, err;
-};
+using testing::BatchRun;
 
 BatchRun Batch(std::vector<std::string> words) {
   const std::string example = std::string(ESTIMETRIX_EXAMPLES) + "/tannercrab-ebs-increments/";
   words.insert(words.begin(), {"--setup", example + "tannercrab-ebs-increments.setup", "--alg",
                                example + "tannercrab-ebs-increments.alg"});
-  std::ostringstream out, err;
-  BatchRun run;
-  run.status = RunBatch(AllBatchAreas(), words, out, err);
-  run.out = out.str();
-  run.err = err.str();
-  return run;
+  return testing::RunBatchWords(words);
 }
 
 std::string ReadBytes(const std::string& path) {

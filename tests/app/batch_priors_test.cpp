@@ -13,24 +13,14 @@
 #include "engine/prior_commands.h"
 #include "model/initialize.h"
 #include "platform/text_file.h"
+#include "tests/support/batch_run.h"
 #include "tests/support/temporary_folder.h"
 
 namespace estimetrix {
 namespace {
 
-struct RunResult {
-  int status = -1;
-  std::string out, err;
-};
-
-RunResult RunWords(const std::vector<std::string>& words) {
-  std::ostringstream out, err;
-  RunResult run;
-  run.status = RunBatch(AllBatchAreas(), words, out, err);
-  run.out = out.str();
-  run.err = err.str();
-  return run;
-}
+using testing::BatchRun;
+using testing::RunBatchWords;
 
 const std::string kSetup = std::string(ESTIMETRIX_EXAMPLES) + "/dungeness/dungeness.setup";
 // A Gaussian prior on Beta 1 (parameter 3), tighter than the data's own
@@ -79,7 +69,8 @@ TEST(BatchPriors, ALoadedPriorGivesTheWorkbenchMinimum) {
   // The prior pulls Beta 1 from the data's -0.105 towards its mean of -0.09.
   EXPECT_GT(betaOne, -0.1);
 
-  RunResult run = RunWords({"--setup", kSetup, "--priors", kPriors, "simplex", "review-priors"});
+  BatchRun run =
+      RunBatchWords({"--setup", kSetup, "--priors", kPriors, "simplex", "review-priors"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.err.find("Bayes information: Bayesian Priors file " + kPriors + " has been loaded"),
             std::string::npos)
@@ -91,7 +82,7 @@ TEST(BatchPriors, ALoadedPriorGivesTheWorkbenchMinimum) {
   EXPECT_NE(run.out.find("The entire model has a prior -ln[L] of"), std::string::npos);
 
   // Without the priors the minimum is the data's own, and lower.
-  RunResult plain = RunWords({"--setup", kSetup, "simplex"});
+  BatchRun plain = RunBatchWords({"--setup", kSetup, "simplex"});
   ASSERT_EQ(plain.status, 0) << plain.err;
   EXPECT_EQ(plain.out.find(ObjectiveLine(minimum)), std::string::npos);
 }
@@ -99,8 +90,8 @@ TEST(BatchPriors, ALoadedPriorGivesTheWorkbenchMinimum) {
 TEST(BatchPriors, SavesTheTableByteForByteAndProfilesAPrior) {
   testing::TemporaryFolder folder("batch_priors");
   const std::string saved = folder.File("saved.pri");
-  RunResult run = RunWords({"--setup", kSetup, "--priors", kPriors, "--likelihood-constant", "0.25",
-                            "save-priors", saved, "prior-profile", "3", "11"});
+  BatchRun run = RunBatchWords({"--setup", kSetup, "--priors", kPriors, "--likelihood-constant",
+                                "0.25", "save-priors", saved, "prior-profile", "3", "11"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.err.find("likelihood scale 4\n"), std::string::npos) << run.err;
   EXPECT_EQ(FileBytes(saved), FileBytes(kPriors));
@@ -111,15 +102,16 @@ TEST(BatchPriors, SavesTheTableByteForByteAndProfilesAPrior) {
   EXPECT_EQ(run.out.find("   12    "), std::string::npos);
 
   // A parameter without a prior, or a bad argument, fails with a message.
-  RunResult uniform = RunWords({"--setup", kSetup, "--priors", kPriors, "prior-profile", "2", "0"});
+  BatchRun uniform =
+      RunBatchWords({"--setup", kSetup, "--priors", kPriors, "prior-profile", "2", "0"});
   EXPECT_EQ(uniform.status, 1);
   EXPECT_NE(uniform.err.find("uniform-unbounded prior: there is nothing to profile"),
             std::string::npos)
       << uniform.err;
-  RunResult bad = RunWords({"--setup", kSetup, "--priors", kPriors, "prior-profile", "3,x"});
+  BatchRun bad = RunBatchWords({"--setup", kSetup, "--priors", kPriors, "prior-profile", "3,x"});
   EXPECT_EQ(bad.status, 1);
-  RunResult constant =
-      RunWords({"--setup", kSetup, "--priors", kPriors, "--likelihood-constant", "-1"});
+  BatchRun constant =
+      RunBatchWords({"--setup", kSetup, "--priors", kPriors, "--likelihood-constant", "-1"});
   EXPECT_EQ(constant.status, 1);
   EXPECT_NE(constant.err.find("--likelihood-constant needs a positive number"), std::string::npos);
 }

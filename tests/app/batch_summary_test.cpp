@@ -7,24 +7,14 @@
 #include <sstream>
 
 #include "app/batch_runner.h"
+#include "tests/support/batch_run.h"
 #include "tests/support/temporary_folder.h"
 
 namespace estimetrix {
 namespace {
 
-struct BatchRun {
-  int status = -1;
-  std::string out, err;
-};
-
-BatchRun Batch(const std::vector<std::string>& words) {
-  std::ostringstream out, err;
-  BatchRun run;
-  run.status = RunBatch(AllBatchAreas(), words, out, err);
-  run.out = out.str();
-  run.err = err.str();
-  return run;
-}
+using testing::BatchRun;
+using testing::RunBatchWords;
 
 std::string ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -55,7 +45,7 @@ std::vector<std::string> DungenessSummary(const std::string& exo) {
 TEST(BatchSummary, TheDungenessSummaryIsTheReviewedFileByteForByte) {
   testing::TemporaryFolder folder;
   const std::string exo = (folder.Path() / "dungeness.exo").string();
-  const BatchRun run = Batch(DungenessSummary(exo));
+  const BatchRun run = RunBatchWords(DungenessSummary(exo));
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err, "Summary: Summary complete\n");
 
@@ -77,7 +67,7 @@ TEST(BatchSummary, TheSameSeedWritesTheSameFileAndAnotherSeedDoesNot) {
     const std::string exo = (folder.Path() / name).string();
     std::vector<std::string> words = DungenessSummary(exo);
     words[5] = seed;
-    const BatchRun run = Batch(words);
+    const BatchRun run = RunBatchWords(words);
     EXPECT_EQ(run.status, 0) << run.err;
     const std::string text = ReadBytes(exo);
     return text.substr(text.find('\n'));  // the header names the file
@@ -95,7 +85,7 @@ TEST(BatchSummary, UnansweredQuestionsAreDeclinedAndBadCountsRefused) {
   const std::string exo = (folder.Path() / "plain.exo").string();
   const std::string setup = kExamples + "/snowcrab-sgsl-sizefreq/snowcrab-sgsl-sizefreq.setup";
   // Every question declined: no table, no test, and the run does not wait.
-  BatchRun run = Batch({"--setup", setup, "summary", exo});
+  BatchRun run = RunBatchWords({"--setup", setup, "summary", exo});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("No frequency statistics by instar requested to be reported."),
             std::string::npos);
@@ -109,7 +99,7 @@ TEST(BatchSummary, UnansweredQuestionsAreDeclinedAndBadCountsRefused) {
                                                         {"--randomizations", "2000000000"},
                                                         {"--simulate", "10001"}}) {
     SCOPED_TRACE(option + " " + value);
-    run = Batch({"--setup", setup, option, value, "summary", exo});
+    run = RunBatchWords({"--setup", setup, option, value, "summary", exo});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find(option + " needs a whole number"), std::string::npos) << run.err;
   }

@@ -4,28 +4,16 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include "app/batch_runner.h"
 #include "platform/text_file.h"
+#include "tests/support/batch_run.h"
 #include "tests/support/temporary_folder.h"
 
 namespace estimetrix {
 namespace {
 
-struct RunResult {
-  int status = -1;
-  std::string out, err;
-};
-
-RunResult RunWords(const std::vector<std::string>& words) {
-  std::ostringstream out, err;
-  RunResult run;
-  run.status = RunBatch(AllBatchAreas(), words, out, err);
-  run.out = out.str();
-  run.err = err.str();
-  return run;
-}
+using testing::BatchRun;
+using testing::RunBatchWords;
 
 std::string Example(const std::string& name) {
   return std::string(ESTIMETRIX_EXAMPLES) + "/" + name;
@@ -34,10 +22,11 @@ std::string Example(const std::string& name) {
 TEST(BatchRank, RanksAveragesAndSavesTheDungenessExample) {
   testing::TemporaryFolder folder("batch_rank");
   const std::string mms = folder.File("dungeness.mms");
-  RunResult run = RunWords({"--setup", Example("dungeness/dungeness.setup"), "rank-add",
-                      Example("dungeness-ranking/linear_sd.alg"), "rank-add",
-                      Example("dungeness-ranking/constant_sd.alg"), "rank-add",
-                      Example("dungeness-ranking/curved_mean.alg"), "rank", "save-mms", mms});
+  BatchRun run =
+      RunBatchWords({"--setup", Example("dungeness/dungeness.setup"), "rank-add",
+                     Example("dungeness-ranking/linear_sd.alg"), "rank-add",
+                     Example("dungeness-ranking/constant_sd.alg"), "rank-add",
+                     Example("dungeness-ranking/curved_mean.alg"), "rank", "save-mms", mms});
   ASSERT_EQ(run.status, 0) << run.err;
   // The model reports its 472 increment records as the sample size.
   EXPECT_NE(run.err.find("rank-add: model 1 linear_sd.alg: -ln[L] 958.37"), std::string::npos)
@@ -61,9 +50,9 @@ TEST(BatchRank, RanksAveragesAndSavesTheDungenessExample) {
 }
 
 TEST(BatchRank, CHatAndRefusals) {
-  RunResult run = RunWords({"--setup", Example("dungeness/dungeness.setup"), "--c-hat", "2", "rank-add",
-                      Example("dungeness-ranking/linear_sd.alg"), "rank-add",
-                      Example("dungeness-ranking/constant_sd.alg"), "rank"});
+  BatchRun run = RunBatchWords({"--setup", Example("dungeness/dungeness.setup"), "--c-hat", "2",
+                                "rank-add", Example("dungeness-ranking/linear_sd.alg"), "rank-add",
+                                Example("dungeness-ranking/constant_sd.alg"), "rank"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out.rfind("     2 < Number of models ranked; C-hat for QAICc calculation: 2.000\r\n"
                           " Model     -nln[L] #Prms       QAICc",
@@ -71,12 +60,12 @@ TEST(BatchRank, CHatAndRefusals) {
             0u)
       << run.out;
 
-  run = RunWords({"--setup", Example("dungeness/dungeness.setup"), "--c-hat", "0.5", "rank"});
+  run = RunBatchWords({"--setup", Example("dungeness/dungeness.setup"), "--c-hat", "0.5", "rank"});
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("--c-hat needs a number of 1 or greater"), std::string::npos);
 
-  run = RunWords({"--setup", Example("dungeness/dungeness.setup"), "rank-add",
-                  Example("dungeness-ranking/linear_sd.alg"), "rank"});
+  run = RunBatchWords({"--setup", Example("dungeness/dungeness.setup"), "rank-add",
+                       Example("dungeness-ranking/linear_sd.alg"), "rank"});
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("rank: add at least two models first"), std::string::npos);
 }

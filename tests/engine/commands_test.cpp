@@ -18,6 +18,7 @@
 #include "tests/support/fake_menu_view.h"
 #include "tests/support/quadratic_model.h"
 #include "tests/support/recording_marquardt_view.h"
+#include "tests/support/silent_views.h"
 #include "tests/support/temporary_folder.h"
 #include "engine/format.h"
 #include "platform/text_file.h"
@@ -50,20 +51,9 @@ class NotingViews : public CommandViews {
   testing::RecordingMarquardtView marquardt;
 
  private:
-  struct NoOneFunctionView : OneFunctionView {
-    void Show() override {}
-    void SetText(const std::string&) override {}
-  };
-  struct NoCovarianceViews : CovarianceViews {
-    void EditAlgorithmDataAndWait() override {}
-    void ShowProgress() override {}
-    void AppendLog(const std::string&) override {}
-    void EnableInterrupt() override {}
-    void ShowDisplay() override {}
-  };
-  NoOneFunctionView oneFunction_;
+  testing::SilentOneFunctionView oneFunction_;
   SilentSimplexView simplex_;
-  NoCovarianceViews covariance_;
+  testing::SilentCovarianceViews covariance_;
 };
 
 const std::vector<MenuButton> kTwelve(std::begin(kTwelveButtons), std::end(kTwelveButtons));

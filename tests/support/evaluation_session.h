@@ -23,6 +23,7 @@
 #include "tests/support/fake_menu_view.h"
 #include "tests/support/quadratic_model.h"
 #include "tests/support/recording_marquardt_view.h"
+#include "tests/support/silent_views.h"
 
 namespace estimetrix::testing {
 
@@ -58,17 +59,6 @@ class EvaluationViews : public CommandViews {
   RecordingMarquardtView marquardt;
 
  private:
-  struct NoOneFunctionView : OneFunctionView {
-    void Show() override {}
-    void SetText(const std::string&) override {}
-  };
-  struct NoCovarianceViews : CovarianceViews {
-    void EditAlgorithmDataAndWait() override {}
-    void ShowProgress() override {}
-    void AppendLog(const std::string&) override {}
-    void EnableInterrupt() override {}
-    void ShowDisplay() override {}
-  };
   struct RecordedReports : ReportView {
     void ShowReport(ReportKind kind, const std::string& text) override { texts[kind] = text; }
     std::map<ReportKind, std::string> texts;
@@ -80,9 +70,9 @@ class EvaluationViews : public CommandViews {
     std::vector<DistributionPlot> distributions;
     std::vector<BivariatePlot> bivariates;
   };
-  NoOneFunctionView oneFunction_;
+  SilentOneFunctionView oneFunction_;
   SilentSimplexView simplex_;
-  NoCovarianceViews covariance_;
+  SilentCovarianceViews covariance_;
   RecordedReports reports_;
   RecordedPlots plots_;
 };

@@ -105,6 +105,7 @@ class PosteriorRun : public EvaluationRun {
   CommandOutcome Dialogue() override;
   bool AskParameter();
   enum class Ask { Ok, Again, End };
+  Ask AskPointCount(const char* what, int& count);
   Ask AskPoints();
   Ask AskGridPoints();
   bool AskCovarianceSteps();
@@ -169,10 +170,12 @@ bool PosteriorRun::AskParameter() {
                                          ""});
 }
 
-PosteriorRun::Ask PosteriorRun::AskPoints() {
+// A point count for the `what` parameter: a non-number is asked again, a
+// number out of range starts the dialogue's questions again.
+PosteriorRun::Ask PosteriorRun::AskPointCount(const char* what, int& count) {
   InputRequest request{kPosteriorTitle,
-                       "Choose the number of data points for profile parameter:\n"
-                       "0 <= # points <= 1001",
+                       std::string("Choose the number of data points for ") + what +
+                           " parameter:\n0 <= # points <= 1001",
                        "25"};
   for (;;) {
     std::optional<std::string> answer = desktop_.Input(request);
@@ -180,9 +183,13 @@ PosteriorRun::Ask PosteriorRun::AskPoints() {
     std::optional<long long> number = WholeNumber(*answer);
     if (!number) continue;  // no number: asked again
     if (*number < 1 || *number > 1001) return Ask::Again;
-    P_ = OddPointCount(*number);
+    count = OddPointCount(*number);
     return Ask::Ok;
   }
+}
+
+PosteriorRun::Ask PosteriorRun::AskPoints() {
+  return AskPointCount("profile", P_);
 }
 
 PosteriorRun::Ask PosteriorRun::AskGridPoints() {
@@ -190,19 +197,7 @@ PosteriorRun::Ask PosteriorRun::AskGridPoints() {
     gridPoints_ = 0;
     return Ask::Ok;
   }
-  InputRequest request{kPosteriorTitle,
-                       "Choose the number of data points for grid parameter:\n"
-                       "0 <= # points <= 1001",
-                       "25"};
-  for (;;) {
-    std::optional<std::string> answer = desktop_.Input(request);
-    if (!answer || answer->empty()) return Ask::End;
-    std::optional<long long> number = WholeNumber(*answer);
-    if (!number) continue;
-    if (*number < 1 || *number > 1001) return Ask::Again;
-    gridPoints_ = OddPointCount(*number);
-    return Ask::Ok;
-  }
+  return AskPointCount("grid", gridPoints_);
 }
 
 bool PosteriorRun::AskCovarianceSteps() {

@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -447,6 +449,54 @@ TEST(FastIncrementLikelihood, InlinedExponentialMatchesTheLibrary) {
     EXPECT_EQ(FastExp(x), std::exp(x)) << x;
   }
   EXPECT_TRUE(std::isnan(FastExp(std::numeric_limits<double>::quiet_NaN())));
+}
+
+// The increment loops take exponentials, normal tails and logarithms two at
+// a time: the exponential must give FastExp's bits lane for lane (edges and
+// NaN included), the tails the five-term approximation's value, and the
+// logarithm the library's to within an ulp over the likelihoods a record can
+// have.
+TEST(FastIncrementLikelihood, PairedFunctionsMatchTheirSingleForms) {
+  using namespace pair_math;
+  std::mt19937_64 random(17);
+  std::uniform_real_distribution<double> wide(-720.0, 720.0), narrow(-40.0, 1.0);
+  auto same_bits = [](double a, double b) {
+    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b) ||
+           (std::isnan(a) && std::isnan(b));
+  };
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  std::vector<double> arguments = {-inf, inf, nan, -745.5, -700.0, 700.0, 699.9, -699.9, 0.0, -0.0};
+  for (int i = 0; i < 100000; ++i) arguments.push_back(i % 2 ? wide(random) : narrow(random));
+  for (std::size_t i = 0; i + 1 < arguments.size(); ++i) {
+    const Double2 e = FastExp2(Double2{arguments[i], arguments[i + 1]});
+    ASSERT_TRUE(same_bits(e[0], FastExp(arguments[i]))) << arguments[i];
+    ASSERT_TRUE(same_bits(e[1], FastExp(arguments[i + 1]))) << arguments[i + 1];
+  }
+
+  std::uniform_real_distribution<double> z(-9.0, 9.0);
+  const Double2 inverse = Splat(1.0 / std::sqrt(8.0 * std::atan(1.0)));
+  for (int i = 0; i < 20000; ++i) {
+    const double a = i == 0 ? 0.0 : z(random), b = i == 0 ? -60.0 : z(random);
+    const Double2 p = NormalCdf2(Double2{a, b}, inverse);
+    EXPECT_NEAR(p[0], NormalDistribution(a), 1e-15) << a;
+    EXPECT_NEAR(p[1], NormalDistribution(b), 1e-15) << b;
+  }
+
+  std::uniform_real_distribution<double> exponent(-46.0, 30.0), near_one(0.9, 1.1);
+  double worst = 0.0;
+  for (int i = 0; i < 100000; ++i) {
+    const double a = i % 3 ? std::exp(exponent(random)) : near_one(random);
+    const double b = i == 0 ? 1.0 : std::exp(exponent(random));
+    const Double2 l = Log2(Double2{a, b});
+    for (const auto& [x, fast] : {std::pair{a, l[0]}, std::pair{b, l[1]}}) {
+      const double exact = std::log(x);
+      const double ulp = std::nextafter(std::fabs(exact), inf) - std::fabs(exact);
+      worst = std::max(worst, std::fabs(fast - exact) / ulp);
+    }
+  }
+  EXPECT_LE(worst, 1.0);
+  EXPECT_EQ(Log2(Splat(1.0))[0], 0.0);
 }
 
 }  // namespace

@@ -3,13 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/batch_runner.h"
 #include "tests/support/batch_run.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/temporary_folder.h"
 
 namespace estimetrix {
@@ -24,12 +23,7 @@ BatchRun Batch(std::vector<std::string> words) {
   return testing::RunBatchWords(words);
 }
 
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using testing::FileBytes;
 
 TEST(BatchEvaluation, PosteriorAndProfileReportsArePrintedAndSaved) {
   testing::TemporaryFolder folder;
@@ -43,11 +37,11 @@ TEST(BatchEvaluation, PosteriorAndProfileReportsArePrintedAndSaved) {
   ASSERT_NE(profile, std::string::npos) << run.out;
   EXPECT_LT(posterior, profile);
   EXPECT_NE(run.out.find("    5    "), std::string::npos);  // P = 4 became 5 points
-  EXPECT_EQ(ReadBytes(pos).rfind("Originally saved with the file name: " + pos + "\r\n\r\n"
+  EXPECT_EQ(FileBytes(pos).rfind("Originally saved with the file name: " + pos + "\r\n\r\n"
                                  "Bayesian posterior distribution data\r\n",
                                  0),
             0u);
-  EXPECT_EQ(ReadBytes(mlc).rfind("Originally saved with the file name: " + mlc + "\r\n\r\n"
+  EXPECT_EQ(FileBytes(mlc).rfind("Originally saved with the file name: " + mlc + "\r\n\r\n"
                                  "Maximum-likelihood confidence distribution data\r\n",
                                  0),
             0u);

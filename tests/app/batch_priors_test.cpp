@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sstream>
 
 #include "app/batch_runner.h"
@@ -14,6 +13,7 @@
 #include "model/initialize.h"
 #include "platform/text_file.h"
 #include "tests/support/batch_run.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/temporary_folder.h"
 
 namespace estimetrix {
@@ -27,12 +27,7 @@ const std::string kSetup = std::string(ESTIMETRIX_EXAMPLES) + "/dungeness/dungen
 // estimate of -0.105.
 const std::string kPriors = std::string(ESTIMETRIX_TEST_DATA) + "/priors/dungeness_beta1.pri";
 
-std::string FileBytes(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  return bytes.str();
-}
+using testing::FileBytes;
 
 // The same analysis as a user runs it in the workbench: initialise, load the
 // algorithm file, load the priors through the chooser (accepting the model's

@@ -3,11 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "app/batch_runner.h"
 #include "tests/support/batch_run.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/temporary_folder.h"
 
 namespace estimetrix {
@@ -16,12 +14,7 @@ namespace {
 using testing::BatchRun;
 using testing::RunBatchWords;
 
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using testing::FileBytes;
 
 void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
   for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
@@ -49,11 +42,12 @@ TEST(BatchSummary, TheDungenessSummaryIsTheReviewedFileByteForByte) {
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err, "Summary: Summary complete\n");
 
-  std::string expected = ReadBytes(std::string(ESTIMETRIX_TEST_DATA) + "/model/dungeness_summary.exo");
+  std::string expected =
+      FileBytes(std::string(ESTIMETRIX_TEST_DATA) + "/model/dungeness_summary.exo");
   ASSERT_FALSE(expected.empty());
   ReplaceAll(expected, "@OUT@", exo);
   ReplaceAll(expected, "@EXAMPLES@", kExamples);
-  EXPECT_EQ(ReadBytes(exo), expected);
+  EXPECT_EQ(FileBytes(exo), expected);
 
   // Standard output has the report without the saved-file header, with LF ends.
   std::string body = expected.substr(expected.find("\r\n\r\n") + 4);
@@ -69,7 +63,7 @@ TEST(BatchSummary, TheSameSeedWritesTheSameFileAndAnotherSeedDoesNot) {
     words[5] = seed;
     const BatchRun run = RunBatchWords(words);
     EXPECT_EQ(run.status, 0) << run.err;
-    const std::string text = ReadBytes(exo);
+    const std::string text = FileBytes(exo);
     return text.substr(text.find('\n'));  // the header names the file
   };
   const std::string first = bodyOf("a.exo", "1");

@@ -9,7 +9,6 @@ namespace estimetrix {
 namespace {
 
 const double kPi = 4.0 * std::atan(1.0);
-const double kSqrtTwoPi = std::sqrt(2.0 * kPi);
 
 constexpr double kTiny = 1e-20;
 constexpr double kIntegralPenaltyScale = 1e20;
@@ -22,15 +21,6 @@ double IntegrationStep(double predicted, double v) {
 }
 
 }  // namespace
-
-double NormalDistribution(double z) {
-  const double t = 1.0 / (1.0 + 0.2316419 * std::fabs(z));
-  const double density = std::exp(-z * z / 2.0) / kSqrtTwoPi;
-  const double tail =
-      density * t *
-      (0.31938153 + t * (-0.356563782 + t * (1.781477937 + t * (-1.821255978 + t * 1.330274429))));
-  return z >= 0.0 ? 1.0 - tail : tail;
-}
 
 double NormalIntervalProbability(double z1, double z2) {
   return NormalDistribution(z2) - NormalDistribution(z1);

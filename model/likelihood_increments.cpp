@@ -53,17 +53,6 @@ struct IncrementSettings {
   const Array1<GammaDensity>* instarDensity = nullptr;  // gamma instars, worked out once
 };
 
-// NormalDistribution (distributions.cpp) with FastExp, so that the instar
-// windows' eight tails per size inline: the same five-term approximation.
-[[gnu::always_inline]] inline double NormalCdf(double z) {
-  const double t = 1.0 / (1.0 + 0.2316419 * std::fabs(z));
-  const double density = FastExp(-z * z / 2.0) / kSqrtTwoPi;
-  const double tail =
-      density * t *
-      (0.31938153 + t * (-0.356563782 + t * (1.781477937 + t * (-1.821255978 + t * 1.330274429))));
-  return z >= 0.0 ? 1.0 - tail : tail;
-}
-
 // What a record of one initial size predicts, whatever its increment.
 struct SizeTerms {
   double predicted = 0.0;  // p
@@ -89,7 +78,7 @@ void PrepareGaussian(const IncrementSettings& set, double x, double v, SizeCompo
   if (variance == 0.0) variance = kZeroVariance;
   const double sd = std::sqrt(variance);
   const double z0 = -p / sd;
-  double p0 = z0 > -5.0 ? NormalCdf(z0) - set.lowerTailStart : 0.0;
+  double p0 = z0 > -5.0 ? NormalDistribution(z0) - set.lowerTailStart : 0.0;
   if (p0 >= 1.0) p0 = kMaxLowerTail;
   c.variance = variance;
   c.lowerTail = p0;
@@ -163,7 +152,7 @@ double InstarWindowProbability(const IncrementSettings& set, const ModelState& s
   const double z2 = (1.01 * x - mean) / sd;
   if (std::isnan(z1) || std::isnan(z2)) return std::numeric_limits<double>::quiet_NaN();
   if (!(z2 >= -5.0 && z1 <= 5.0)) return kWeightFloor;
-  if (set.gaussianInstars) return NormalCdf(z2) - NormalCdf(z1);
+  if (set.gaussianInstars) return NormalDistribution(z2) - NormalDistribution(z1);
   if (set.gammaInstars) return (*set.instarDensity)[k].Interval(0.99 * x, x, 1.01 * x);
   return kWeightFloor;
 }

@@ -336,10 +336,10 @@ double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
         Double2 p = kZero, power = kOne;
         for (int j = 0; j < set.betaTerms; ++j, power *= x) p += Splat(beta[j]) * power;
         Double2 penalty = Select(p < kZero, kZero + p * p * kScale, kZero);
-        const Double2 sd = tau0 + tau1 * p + tau2 * p * p;
-        penalty = Select(sd < kZero, penalty + sd * sd * kScale, penalty);
+        const Double2 s = tau0 + tau1 * p + tau2 * p * p;
+        penalty = Select(s < kZero, penalty + s * s * kScale, penalty);
         Store2(sizeP + u, p);
-        Store2(sizeV + u, sd * sd);
+        Store2(sizeV + u, s * s);
         Store2(sizePenalty + u, penalty);
       }
       const Double2 v = Load2(sizeV + u);
@@ -354,19 +354,24 @@ double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
   // Instar weights, the window of +-1% around the size under each instar,
   // and their sum over the instars in order. Both ends of a window go
   // through the normal tail together; windows beyond 5 SDs need neither.
-  const Double2 sqrtTwoPi = Splat(1.0 / kSqrtTwoPi);
+  const Double2 inverseSqrtTwoPi = Splat(1.0 / kSqrtTwoPi);
   constexpr Double2 kEnds = {0.99, 1.01};
   for (int u = 0; u < 2 * pairs; ++u) weightSum[u] = 0.0;
   for (int k = 0; k < count; ++k) {
     double* weightK = weight + k * stride;
     const double proportion = proportions[k];
     if (set.gaussianInstars) {
-      const Double2 mean = Splat(means[k]), inverseSd = Splat(1.0 / sds[k]);
+      // Times 1/SD, unless that overflows (a subnormal SD), where 0 times
+      // infinity would make a NaN of a window end at the mean.
+      const Double2 mean = Splat(means[k]), sd = Splat(sds[k]), inverseSd = Splat(1.0 / sds[k]);
+      const bool reciprocal = std::fabs(1.0 / sds[k]) < std::numeric_limits<double>::infinity() ||
+                              !(std::fabs(sds[k]) > 0.0);
       for (int u = 0; u < 2 * pairs; ++u) {
-        const Double2 z = (kEnds * Splat(sizeX[u]) - mean) * inverseSd;  // lower, upper
+        const Double2 ends = kEnds * Splat(sizeX[u]) - mean;
+        const Double2 z = reciprocal ? ends * inverseSd : ends / sd;  // lower, upper
         double window = kWeightFloor;
         if (z[1] >= -5.0 && z[0] <= 5.0) {
-          const Double2 tails = NormalCdf2(z, sqrtTwoPi);
+          const Double2 tails = NormalCdf2(z, inverseSqrtTwoPi);
           window = tails[1] - tails[0];
         } else if (std::isnan(z[0]) || std::isnan(z[1])) {
           window = std::numeric_limits<double>::quiet_NaN();
@@ -402,7 +407,7 @@ double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
       Double2 f = kOne / normaliser;
       const Bits2 truncated = z0 > kMinusFive;
       if (truncated[0] | truncated[1]) {
-        const Double2 p0 = NormalCdf2(z0, sqrtTwoPi) - lowerTailStart;
+        const Double2 p0 = NormalCdf2(z0, inverseSqrtTwoPi) - lowerTailStart;
         const Double2 kept = Select(p0 >= kOne, kMaxTail, p0);
         f = Select(truncated, kOne / (normaliser * (kOne - kept)), f);
       }

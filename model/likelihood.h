@@ -95,7 +95,9 @@ constexpr Double2 kA4 = Splat(-1.821255978), kA5 = Splat(1.330274429);
 // FastExp of both lanes; a lane outside (-700, 700) sends the pair to FastExp.
 [[gnu::always_inline]] inline Double2 FastExp2(Double2 x) {
   using namespace pair;
-  if (!BothBetween(x, kExpLow, kExpHigh)) [[unlikely]] return FastExpEach(x);
+  if (!BothBetween(x, kExpLow, kExpHigh)) [[unlikely]] {
+    return FastExpEach(x);
+  }
   const Double2 shifted = x * kInverseStep + kRound;
   const Double2 n = shifted - kRound;
   const Double2 r = (x - n * kStepHigh) - n * kStepLow;
@@ -148,8 +150,8 @@ constexpr Double2 kA4 = Splat(-1.821255978), kA5 = Splat(1.330274429);
   const Double2 f = m - kOne;
   const Double2 s = f / (kTwo + f);
   const Double2 z = s * s, w = z * z;
-  const Double2 r = z * (kLg1 + w * (kLg3 + w * (kLg5 + w * kLg7))) +
-                    w * (kLg2 + w * (kLg4 + w * kLg6));
+  const Double2 r =
+      z * (kLg1 + w * (kLg3 + w * (kLg5 + w * kLg7))) + w * (kLg2 + w * (kLg4 + w * kLg6));
   const Double2 halfSquare = kHalf * f * f;
   return e * kLn2High - ((halfSquare - (s * (halfSquare + r) + e * kLn2Low)) - f);
 }

@@ -103,7 +103,8 @@ double GaussianDensity(const SizeComponent& c, double delta, double v) {
 // The same as -ln density, for the record without instars.
 double GaussianG(const SizeComponent& c, double delta, double v) {
   if (!c.closedForm) return GaussianIncrementWithError(c.lowerTail, delta, c.predicted, v, c.error);
-  double g = std::log(std::sqrt(kTwoPi * c.variance)) + Squared(delta - c.predicted) / c.twoVariance;
+  double g =
+      std::log(std::sqrt(kTwoPi * c.variance)) + Squared(delta - c.predicted) / c.twoVariance;
   if (c.truncated) g += std::log(1.0 - c.lowerTail);
   return g;
 }
@@ -272,8 +273,8 @@ void PredictSize(const IncrementSettings& set, double x, const ModelState& state
   if (s < 0.0) penalty += Squared(s) * kPenaltyScale;
 }
 
-double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
-                            ModelState& state, ModelWork& work) {
+double GaussianWithoutError(const IncrementSettings& set, const ModelData& data, ModelState& state,
+                            ModelWork& work) {
   using namespace pair;
   const int count = work.InstarWeight.Size();
   const int records = data.IncrementRecordCount;

@@ -12,8 +12,8 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <random>
 #include <string>
@@ -129,8 +129,8 @@ double IncrementTerm(const Vector& values, const ModelData& data, ModelState& st
         const double w = weightSum != 0.0 ? weight[k] / weightSum : 0.0;
         const double sd = state.InstarSD[k];
         const double pk = sd > 0.0 ? p + state.Omega * p * (x - state.InstarMean[k]) / sd : p;
-        const Component c = gamma ? Gamma(fraction, x, delta, pk, v)
-                                   : Gaussian(fraction, x, delta, pk, v);
+        const Component c =
+            gamma ? Gamma(fraction, x, delta, pk, v) : Gaussian(fraction, x, delta, pk, v);
         penalty += c.penalty;
         work.ConditionalIncrement(r, k) = pk;
         work.ConditionalVariance(r, k) = c.variance;
@@ -142,7 +142,8 @@ double IncrementTerm(const Vector& values, const ModelData& data, ModelState& st
         term = likelihood > kLikelihoodFloor ? -std::log(likelihood) : -std::log(kLikelihoodFloor);
       }
     } else {
-      const Component c = gamma ? Gamma(fraction, x, delta, p, v) : Gaussian(fraction, x, delta, p, v);
+      const Component c =
+          gamma ? Gamma(fraction, x, delta, p, v) : Gaussian(fraction, x, delta, p, v);
       penalty += c.penalty;
       term = c.g;
     }
@@ -251,7 +252,8 @@ Outcome Kind(double x) {
 // Equal to 1e-12 relative, or the same kind of non-finite value.
 ::testing::AssertionResult Same(double fast, double reference) {
   if (Kind(fast) != Kind(reference)) {
-    return ::testing::AssertionFailure() << fast << " where the plain evaluation gives " << reference;
+    return ::testing::AssertionFailure()
+           << fast << " where the plain evaluation gives " << reference;
   }
   if (Kind(fast) != Outcome::Finite) return ::testing::AssertionSuccess();
   const double scale = std::max(std::fabs(fast), std::fabs(reference));
@@ -279,11 +281,12 @@ void ExpectSameEvaluation(const ModelData& data, const Vector& values, const std
   int differences = 0;
   for (int r = 1; r <= data.IncrementRecordCount && differences < 3; ++r) {
     const std::string record = what + ", record " + std::to_string(r);
-    const bool same = Same(fastWork.RecordTerm[r], plainWork.RecordTerm[r]) &&
-                      Same(fastWork.RecordPenalty[r], plainWork.RecordPenalty[r]) &&
-                      Same(fastWork.PredictedIncrement[r], plainWork.PredictedIncrement[r]) &&
-                      Same(fastWork.PredictedPostMoultSize[r], plainWork.PredictedPostMoultSize[r]) &&
-                      Same(fastWork.IncrementVariance[r], plainWork.IncrementVariance[r]);
+    const bool same =
+        Same(fastWork.RecordTerm[r], plainWork.RecordTerm[r]) &&
+        Same(fastWork.RecordPenalty[r], plainWork.RecordPenalty[r]) &&
+        Same(fastWork.PredictedIncrement[r], plainWork.PredictedIncrement[r]) &&
+        Same(fastWork.PredictedPostMoultSize[r], plainWork.PredictedPostMoultSize[r]) &&
+        Same(fastWork.IncrementVariance[r], plainWork.IncrementVariance[r]);
     EXPECT_TRUE(same) << record << ": term " << fastWork.RecordTerm[r] << " / "
                       << plainWork.RecordTerm[r] << ", penalty " << fastWork.RecordPenalty[r]
                       << " / " << plainWork.RecordPenalty[r];
@@ -355,9 +358,9 @@ TEST(FastIncrementLikelihood, AgreesWhereFloorsAndPenaltiesTakeOver) {
           values[c.parameter] = c.value;
           if (c.parameter == param::kTau0) values[param::kTau0 + 1] = 0.0;
           if (c.parameter == 22) values[23] = values[24] = 0.0;
-          ExpectSameEvaluation(data, values,
-                               std::string(c.what) + ", " +
-                                   Describe(3, gammaInstars, gammaErrors, 0.15, se));
+          ExpectSameEvaluation(
+              data, values,
+              std::string(c.what) + ", " + Describe(3, gammaInstars, gammaErrors, 0.15, se));
         }
       }
     }

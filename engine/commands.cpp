@@ -112,8 +112,13 @@ void ApplyCommandOutcome(MenuButton button, CommandOutcome outcome, MenuView& me
       break;
     case MenuButton::Simplex:
     case MenuButton::Marquardt:
-    case MenuButton::UserSummary:
       menu.ShowMenu();
+      menu.EndComputation();
+      menu.SetTwelveEnabled(true);
+      break;
+    case MenuButton::UserSummary:
+      // The summary window brings the menu back when it closes; the command
+      // shows it at once when there was no summary to show.
       menu.EndComputation();
       menu.SetTwelveEnabled(true);
       break;
@@ -292,8 +297,18 @@ CommandOutcome ResultsCommand(CommandContext& ctx) {
     EvaluateWithoutPrior(wb);
     ctx.desktop.SetStatus(StatusBar::Progress, 1, "");
   }
+  // Notes whether the model showed its summary window.
+  struct SummaryWatch : ReportView {
+    explicit SummaryWatch(ReportView& inner) : inner(inner) {}
+    void ShowReport(ReportKind kind, const std::string& text) override {
+      shown = shown || kind == ReportKind::Summary;
+      inner.ShowReport(kind, text);
+    }
+    ReportView& inner;
+    bool shown = false;
+  } reports(ctx.views.Reports());
   SummaryContext summary;
-  summary.reports = &ctx.views.Reports();
+  summary.reports = &reports;
   summary.plots = &ctx.views.Plots();
   summary.algorithmFilePath = wb.alg.AlgorithmFilePath;
   summary.priorsFilePath = wb.priors.PriorsFilePath;
@@ -302,6 +317,7 @@ CommandOutcome ResultsCommand(CommandContext& ctx) {
   wb.model->SetSummaryContext(summary);
   CallModel(wb, wb.alg.Values, -1);
   wb.model->SetSummaryContext(SummaryContext{});
+  if (!reports.shown) ctx.menu.ShowMenu();
   return CommandOutcome::Done;
 }
 

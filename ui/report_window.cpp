@@ -72,6 +72,8 @@ void ReportWindow::closeEvent(QCloseEvent* event) {
   // The prior review is cleared when its window closes; the other reports
   // stay until the next one replaces them.
   if (kind_ == ReportKind::PriorReview) SetText("");
+  // Closing the summary brings the menu back, as the other result windows do.
+  if (kind_ == ReportKind::Summary) ctx_.menu.ShowMenu();
   event->accept();
 }
 

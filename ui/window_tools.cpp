@@ -5,6 +5,7 @@
 #include <QList>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QStyle>
 #include <QRect>
 
 namespace estimetrix {
@@ -16,10 +17,15 @@ QWidget* Frame(QWidget* window) {
 
 void Place(AppContext& ctx, QWidget* window, int leftTwips, int topTwips) {
   if (ctx.mdi) {
+    // The frame takes the size the window asked for, plus its border and title.
+    const QSize wanted = window->size();
     auto* frame = new QMdiSubWindow;
     frame->setWidget(window);
     frame->setAttribute(Qt::WA_DeleteOnClose, false);
     ctx.mdi->addSubWindow(frame);
+    const int border = frame->style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, frame);
+    const int title = frame->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, frame);
+    frame->resize(wanted.width() + 2 * border, wanted.height() + title + border);
   } else {
     window->setParent(ctx.mainWindow, Qt::Window);
   }

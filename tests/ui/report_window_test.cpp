@@ -81,6 +81,15 @@ class ReportWindowTest : public QObject {
     QCOMPARE(s.desktop.PendingSteps(), size_t{0});
   }
 
+  void ClosingTheSummaryBringsTheMenuBack() {
+    Session s;
+    WindowReportView view(s.ctx);
+    view.ShowReport(ReportKind::Summary, "Results for\n");
+    s.menu.HideMenu();
+    FindOrCreateReportWindow(s.ctx, ReportKind::Summary)->close();
+    QVERIFY(s.menu.visible);
+  }
+
   void TheReviewIsClearedWhenItsWindowCloses() {
     Session s;
     WindowReportView view(s.ctx);

@@ -13,6 +13,7 @@
 #include "ui/info_windows.h"
 #include "ui/menu_form.h"
 #include "ui/quit_sequence.h"
+#include "ui/window_tools.h"
 
 namespace estimetrix {
 
@@ -143,15 +144,7 @@ void MainWindow::BuildMenus() {
   SetBayesInterruptMenuVisible(false);
   SetProfileInterruptMenuVisible(false);
 
-  QMenu* window = AddMenu(bar, "mnuWindow", "&Window");
-  connect(AddItem(window, "mnuCascade", "&Cascade"), &QAction::triggered, mdi_,
-          &QMdiArea::cascadeSubWindows);
-  connect(AddItem(window, "mnuTileHorizontal", "Tile &Horizontal"), &QAction::triggered, this,
-          [this] { TileChildren(true); });
-  connect(AddItem(window, "mnuTileVertical", "Tile &Vertical"), &QAction::triggered, this,
-          [this] { TileChildren(false); });
-  connect(AddItem(window, "mnuArrangeIcons", "&Arrange Icons"), &QAction::triggered, this,
-          [this] { ArrangeIcons(); });
+  AddWindowArrangementItems(AddMenu(bar, "mnuWindow", "&Window"), this, *context_);
 
   // Menu-bar items without a drop-down open their window at once.
   QAction* defaults = bar->addAction("&Defaults etc.");
@@ -222,41 +215,6 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   }
   event->accept();
   emit quitConfirmed();
-}
-
-void MainWindow::TileChildren(bool horizontal) {
-  QList<QMdiSubWindow*> open;
-  for (QMdiSubWindow* child : mdi_->subWindowList())
-    if (child->isVisible() && !child->isMinimized()) open << child;
-  if (open.isEmpty()) return;
-  QRect area = mdi_->viewport()->rect();
-  int count = static_cast<int>(open.size());
-  for (int i = 0; i < count; ++i) {
-    QMdiSubWindow* child = open[i];
-    if (child->isMaximized()) child->showNormal();
-    if (horizontal) {
-      int top = area.height() * i / count, bottom = area.height() * (i + 1) / count;
-      child->setGeometry(0, top, area.width(), bottom - top);
-    } else {
-      int left = area.width() * i / count, right = area.width() * (i + 1) / count;
-      child->setGeometry(left, 0, right - left, area.height());
-    }
-  }
-}
-
-void MainWindow::ArrangeIcons() {
-  QRect area = mdi_->viewport()->rect();
-  int x = 0, y = area.height();
-  for (QMdiSubWindow* child : mdi_->subWindowList()) {
-    if (!child->isVisible() || !child->isMinimized()) continue;
-    QSize size = child->size();
-    if (x > 0 && x + size.width() > area.width()) {
-      x = 0;
-      y -= size.height();
-    }
-    child->move(x, std::max(0, y - size.height()));
-    x += size.width();
-  }
 }
 
 }  // namespace estimetrix

@@ -60,10 +60,6 @@ class MainWindow : public QMainWindow, public StatusPanelView {
   void BuildMenus();
   QStatusBar* BuildStatusBar(Panels& panels);
   void ShowInfoWindow(void (*show)(QWidget*));
-  // Stacks the open child windows top to bottom (horizontal) or side by side.
-  void TileChildren(bool horizontal);
-  // Lines the minimized child windows up along the bottom edge.
-  void ArrangeIcons();
 
   Workbench& wb_;
   Desktop& desktop_;

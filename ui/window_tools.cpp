@@ -1,5 +1,7 @@
 #include "ui/window_tools.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QFontDatabase>
 #include <QList>
@@ -59,39 +61,51 @@ void ArrangeWindows(AppContext& ctx, Arrangement how) {
     area->cascadeSubWindows();
     return;
   }
-  QList<QMdiSubWindow*> open, minimized;
-  for (QMdiSubWindow* window : area->subWindowList()) {
-    if (!window->isVisible()) continue;
-    (window->isMinimized() ? minimized : open).append(window);
-  }
   const QRect space = area->viewport()->rect();
   if (how == Arrangement::ArrangeIcons) {
-    int x = 0;
-    for (QMdiSubWindow* window : minimized) {
-      window->move(x, space.height() - window->height());
-      x += window->width();
+    // Minimized windows in rows along the bottom, left to right.
+    int x = 0, y = space.height();
+    for (QMdiSubWindow* window : area->subWindowList()) {
+      if (!window->isVisible() || !window->isMinimized()) continue;
+      const QSize size = window->size();
+      if (x > 0 && x + size.width() > space.width()) {
+        x = 0;
+        y -= size.height();
+      }
+      window->move(x, std::max(0, y - size.height()));
+      x += size.width();
     }
     return;
   }
+  QList<QMdiSubWindow*> open;
+  for (QMdiSubWindow* window : area->subWindowList())
+    if (window->isVisible() && !window->isMinimized()) open << window;
   const int count = static_cast<int>(open.size());
   for (int k = 0; k < count; ++k) {
-    open[k]->setGeometry(
-        how == Arrangement::TileHorizontal
-            ? QRect(0, k * space.height() / count, space.width(), space.height() / count)
-            : QRect(k * space.width() / count, 0, space.width() / count, space.height()));
+    QMdiSubWindow* window = open[k];
+    if (window->isMaximized()) window->showNormal();
+    if (how == Arrangement::TileHorizontal) {
+      const int top = space.height() * k / count, bottom = space.height() * (k + 1) / count;
+      window->setGeometry(0, top, space.width(), bottom - top);
+    } else {
+      const int left = space.width() * k / count, right = space.width() * (k + 1) / count;
+      window->setGeometry(left, 0, right - left, space.height());
+    }
   }
 }
 
 void AddWindowArrangementItems(QMenu* menu, QObject* owner, AppContext& ctx) {
   AppContext* context = &ctx;
-  auto addItem = [&](const char* caption, Arrangement how) {
-    QObject::connect(menu->addAction(caption), &QAction::triggered, owner,
+  auto addItem = [&](const char* name, const char* caption, Arrangement how) {
+    QAction* item = menu->addAction(caption);
+    item->setObjectName(name);
+    QObject::connect(item, &QAction::triggered, owner,
                      [context, how] { ArrangeWindows(*context, how); });
   };
-  addItem("&Cascade", Arrangement::Cascade);
-  addItem("Tile &Horizontal", Arrangement::TileHorizontal);
-  addItem("Tile &Vertical", Arrangement::TileVertical);
-  addItem("&Arrange Icons", Arrangement::ArrangeIcons);
+  addItem("mnuCascade", "&Cascade", Arrangement::Cascade);
+  addItem("mnuTileHorizontal", "Tile &Horizontal", Arrangement::TileHorizontal);
+  addItem("mnuTileVertical", "Tile &Vertical", Arrangement::TileVertical);
+  addItem("mnuArrangeIcons", "&Arrange Icons", Arrangement::ArrangeIcons);
 }
 
 }  // namespace estimetrix

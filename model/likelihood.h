@@ -87,73 +87,125 @@ constexpr Double2 kA1 = Splat(0.31938153), kA2 = Splat(-0.356563782), kA3 = Spla
 constexpr Double2 kA4 = Splat(-1.821255978), kA5 = Splat(1.330274429);
 }  // namespace pair
 
+// The constants of FastExp2, NormalCdf2 and Log2. The compiler rebuilds a
+// constant pair from its scalar wherever it is used (two instructions with
+// SSE2 alone); a loop that passes its own copy, made opaque by KeepInMemory,
+// reads each from memory as an operand instead.
+struct PairConstants {
+  // FastExp2
+  Double2 expLow, expHigh, inverseStep, stepHigh, stepLow, round;
+  Bits2 lowBits;
+  Double2 one, half, sixth, twentyFourth, hundredTwentieth;
+  // NormalCdf2
+  Bits2 magnitudeBits;
+  Double2 zero, tailScale, a1, a2, a3, a4, a5;
+  // Log2
+  Bits2 fractionBits, oneBits, twoTo52Bits;
+  Double2 two, twoTo52, bias, sqrtTwo, ln2High, ln2Low, lg1, lg2, lg3, lg4, lg5, lg6, lg7;
+};
+
+inline constexpr PairConstants kPairConstants = {
+    pair::kExpLow,
+    pair::kExpHigh,
+    pair::kInverseStep,
+    pair::kStepHigh,
+    pair::kStepLow,
+    pair::kRound,
+    pair::kLowBits,
+    pair::kOne,
+    pair::kHalf,
+    pair::kSixth,
+    pair::kTwentyFourth,
+    pair::kHundredTwentieth,
+    pair::kMagnitudeBits,
+    pair::kZero,
+    pair::kTailScale,
+    pair::kA1,
+    pair::kA2,
+    pair::kA3,
+    pair::kA4,
+    pair::kA5,
+    Bits2{(1ULL << 52) - 1, (1ULL << 52) - 1},
+    Bits2{0x3ff0000000000000ULL, 0x3ff0000000000000ULL},
+    Bits2{0x4330000000000000ULL, 0x4330000000000000ULL},
+    pair::kTwo,
+    Splat(0x1p52),
+    Splat(1023.0),
+    Splat(0x1.6a09e667f3bcdp+0),
+    Splat(6.93147180369123816490e-01),
+    Splat(1.90821492927058770002e-10),
+    Splat(6.666666666666735130e-01),
+    Splat(3.999999999940941908e-01),
+    Splat(2.857142874366239149e-01),
+    Splat(2.222219843214978396e-01),
+    Splat(1.818357216161805012e-01),
+    Splat(1.531383769920937332e-01),
+    Splat(1.479819860511658591e-01),
+};
+
+// Hides `c`'s values from the optimiser, which then reads them where they are
+// used. They do not change.
+inline void KeepInMemory(PairConstants& c) {
+#if defined(__GNUC__)
+  asm("" : "+m"(c));
+#endif
+}
+
 // FastExp lane by lane, out of the way of the loops.
 [[gnu::noinline, gnu::cold]] inline Double2 FastExpEach(Double2 x) {
   return Double2{FastExp(x[0]), FastExp(x[1])};
 }
 
 // FastExp of both lanes; a lane outside (-700, 700) sends the pair to FastExp.
-[[gnu::always_inline]] inline Double2 FastExp2(Double2 x) {
-  using namespace pair;
-  if (!BothBetween(x, kExpLow, kExpHigh)) [[unlikely]] {
+[[gnu::always_inline]] inline Double2 FastExp2(Double2 x, const PairConstants& c = kPairConstants) {
+  if (!BothBetween(x, c.expLow, c.expHigh)) [[unlikely]] {
     return FastExpEach(x);
   }
-  const Double2 shifted = x * kInverseStep + kRound;
-  const Double2 n = shifted - kRound;
-  const Double2 r = (x - n * kStepHigh) - n * kStepLow;
+  const Double2 shifted = x * c.inverseStep + c.round;
+  const Double2 n = shifted - c.round;
+  const Double2 r = (x - n * c.stepHigh) - n * c.stepLow;
   // shifted lies in [2^52, 2^53), where its low bits are n itself.
-  const Bits2 i = std::bit_cast<Bits2>(shifted) - std::bit_cast<Bits2>(kRound);
+  const Bits2 i = std::bit_cast<Bits2>(shifted) - std::bit_cast<Bits2>(c.round);
   const Double2 power{fast_exp::kPowers[i[0] & 63], fast_exp::kPowers[i[1] & 63]};
   // (i div 64) << 52, for negative i too.
   const Double2 scale =
-      std::bit_cast<Double2>(std::bit_cast<Bits2>(power) + ((i & ~kLowBits) << 46));
+      std::bit_cast<Double2>(std::bit_cast<Bits2>(power) + ((i & ~c.lowBits) << 46));
   const Double2 tail =
-      r * (kOne + r * (kHalf + r * (kSixth + r * (kTwentyFourth + r * kHundredTwentieth))));
+      r * (c.one + r * (c.half + r * (c.sixth + r * (c.twentyFourth + r * c.hundredTwentieth))));
   return scale + scale * tail;
 }
 
 // The normal distribution function of both lanes by the five-term tail
 // approximation of NormalDistribution; `inverseSqrtTwoPi` is 1 / sqrt(2 pi)
 // twice.
-[[gnu::always_inline]] inline Double2 NormalCdf2(Double2 z, Double2 inverseSqrtTwoPi) {
-  using namespace pair;
-  const Double2 magnitude = std::bit_cast<Double2>(std::bit_cast<Bits2>(z) & kMagnitudeBits);
-  const Double2 t = kOne / (kOne + kTailScale * magnitude);
-  const Double2 density = FastExp2(-z * z / kTwo) * inverseSqrtTwoPi;
-  const Double2 tail = density * t * (kA1 + t * (kA2 + t * (kA3 + t * (kA4 + t * kA5))));
-  return Select(z >= kZero, kOne - tail, tail);
+[[gnu::always_inline]] inline Double2 NormalCdf2(Double2 z, Double2 inverseSqrtTwoPi,
+                                                 const PairConstants& c = kPairConstants) {
+  const Double2 magnitude = std::bit_cast<Double2>(std::bit_cast<Bits2>(z) & c.magnitudeBits);
+  const Double2 t = c.one / (c.one + c.tailScale * magnitude);
+  // Halving is exact, as the division by 2 of the single form.
+  const Double2 density = FastExp2(-z * z * c.half, c) * inverseSqrtTwoPi;
+  const Double2 tail = density * t * (c.a1 + t * (c.a2 + t * (c.a3 + t * (c.a4 + t * c.a5))));
+  return Select(z >= c.zero, c.one - tail, tail);
 }
 
 // ln x of both lanes, positive and normal (they lie above 1e-20), to within
 // an ulp: x = 2^e m with m in [sqrt(1/2), sqrt(2)), f = m - 1, s = f / (2 + f),
 // ln m = f - f^2/2 + s (f^2/2 + R(s^2)).
-[[gnu::always_inline]] inline Double2 Log2(Double2 x) {
-  using namespace pair;
-  constexpr Bits2 kFractionBits = {(1ULL << 52) - 1, (1ULL << 52) - 1};
-  constexpr Bits2 kOneBits = {0x3ff0000000000000ULL, 0x3ff0000000000000ULL};
-  constexpr Bits2 kTwoTo52Bits = {0x4330000000000000ULL, 0x4330000000000000ULL};
-  constexpr Double2 kTwoTo52 = Splat(0x1p52), kBias = Splat(1023.0);
-  constexpr Double2 kSqrtTwo = Splat(0x1.6a09e667f3bcdp+0);
-  constexpr Double2 kLn2High = Splat(6.93147180369123816490e-01);
-  constexpr Double2 kLn2Low = Splat(1.90821492927058770002e-10);
-  constexpr Double2 kLg1 = Splat(6.666666666666735130e-01), kLg2 = Splat(3.999999999940941908e-01);
-  constexpr Double2 kLg3 = Splat(2.857142874366239149e-01), kLg4 = Splat(2.222219843214978396e-01);
-  constexpr Double2 kLg5 = Splat(1.818357216161805012e-01), kLg6 = Splat(1.531383769920937332e-01);
-  constexpr Double2 kLg7 = Splat(1.479819860511658591e-01);
+[[gnu::always_inline]] inline Double2 Log2(Double2 x, const PairConstants& c = kPairConstants) {
   const Bits2 bits = std::bit_cast<Bits2>(x);
-  Double2 m = std::bit_cast<Double2>((bits & kFractionBits) | kOneBits);
+  Double2 m = std::bit_cast<Double2>((bits & c.fractionBits) | c.oneBits);
   // The biased exponent as a double: 2^52 + e's bits, less 2^52.
-  Double2 e = (std::bit_cast<Double2>((bits >> 52) | kTwoTo52Bits) - kTwoTo52) - kBias;
-  const Bits2 high = m > kSqrtTwo;
-  m = Select(high, m * kHalf, m);
-  e = e + Select(high, kOne, kZero);
-  const Double2 f = m - kOne;
-  const Double2 s = f / (kTwo + f);
+  Double2 e = (std::bit_cast<Double2>((bits >> 52) | c.twoTo52Bits) - c.twoTo52) - c.bias;
+  const Bits2 high = m > c.sqrtTwo;
+  m = Select(high, m * c.half, m);
+  e = e + Select(high, c.one, c.zero);
+  const Double2 f = m - c.one;
+  const Double2 s = f / (c.two + f);
   const Double2 z = s * s, w = z * z;
   const Double2 r =
-      z * (kLg1 + w * (kLg3 + w * (kLg5 + w * kLg7))) + w * (kLg2 + w * (kLg4 + w * kLg6));
-  const Double2 halfSquare = kHalf * f * f;
-  return e * kLn2High - ((halfSquare - (s * (halfSquare + r) + e * kLn2Low)) - f);
+      z * (c.lg1 + w * (c.lg3 + w * (c.lg5 + w * c.lg7))) + w * (c.lg2 + w * (c.lg4 + w * c.lg6));
+  const Double2 halfSquare = c.half * f * f;
+  return e * c.ln2High - ((halfSquare - (s * (halfSquare + r) + e * c.ln2Low)) - f);
 }
 
 }  // namespace pair_math

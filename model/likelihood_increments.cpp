@@ -22,6 +22,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <type_traits>
 
 #include "engine/log_gamma.h"
 #include "model/distributions.h"
@@ -250,13 +251,57 @@ double RecordTerm(const IncrementSettings& set, double delta, const SizeTerms& s
 // data. Every component of a size then has the size's own variance, so a
 // record's density under instar k is exp(-(delta - p_k)^2 / 2V) times a
 // factor of its size and instar. The work goes in passes over contiguous
-// arrays (sizes, then instar by size, then instar by record) so that the
-// window tails, exponentials and logarithms go two at a time. The arithmetic
-// is the general path's, except that the window ends and the normal density
-// multiply by reciprocals and the logarithm is Log2 (within an ulp of the
-// library's): results agree to a few ulps.
+// arrays (sizes, then instar by size, then records) so that the window tails,
+// exponentials and logarithms go two at a time. The arithmetic is the general
+// path's, except that the window ends and the normal density multiply by
+// reciprocals, the factor is multiplied by the instar weight before the
+// exponential is, and the logarithm is Log2 (within an ulp of the library's):
+// results agree to a few ulps.
 
 using namespace pair_math;
+
+// A comparison's lanes as bits 0 and 1.
+inline int LaneBits(Bits2 mask) {
+#ifdef __SSE2__
+  return _mm_movemask_pd(std::bit_cast<__m128d>(mask));
+#else
+  return static_cast<int>((mask[0] & 1) | ((mask[1] & 1) << 1));
+#endif
+}
+
+// x where the comparison holds, 0 elsewhere.
+inline Double2 Masked(Bits2 mask, Double2 x) {
+  return std::bit_cast<Double2>(mask & std::bit_cast<Bits2>(x));
+}
+
+// Whether either lane of a comparison holds.
+inline bool AnyLane(Bits2 mask) {
+#ifdef __SSE2__
+  return _mm_movemask_pd(std::bit_cast<__m128d>(mask)) != 0;
+#else
+  return (mask[0] | mask[1]) != 0;
+#endif
+}
+
+// Lanes whose window [lower, upper] (in SDs) reaches within 5 SDs of the
+// mean: upper >= -5 and lower <= 5, never for a NaN.
+inline Bits2 WithinFiveSds(Double2 lower, Double2 upper) {
+#ifdef __SSE2__
+  return std::bit_cast<Bits2>(
+      _mm_and_pd(_mm_cmpge_pd(upper, Splat(-5.0)), _mm_cmple_pd(lower, Splat(5.0))));
+#else
+  return (upper >= Splat(-5.0)) & (lower <= Splat(5.0));
+#endif
+}
+
+// Lanes where either value is a NaN.
+inline Bits2 EitherNaN(Double2 a, Double2 b) {
+#ifdef __SSE2__
+  return std::bit_cast<Bits2>(_mm_cmpunord_pd(a, b));
+#else
+  return (a != a) | (b != b);
+#endif
+}
 
 // p, v and the record penalty's p and s parts.
 void PredictSize(const IncrementSettings& set, double x, const ModelState& state, double& p,
@@ -284,8 +329,13 @@ double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
   const double* sds = &state.InstarSD[1];
   const double* proportions = &state.IncrementProportion[1];
 
+  PairConstants constants = kPairConstants;
+  KeepInMemory(constants);
+
   // The scratch block: arrays of `stride` (even, above the record count) per
-  // size u, per (instar k, size u) at [k * stride + u], and per record.
+  // size u and per record, and `count` of them per (instar k, size u), the
+  // weights at [k * stride + u], the predictions and weighted factors size by
+  // size at [u * count + k] so that a record copies its row.
   const int stride = IncrementScratchStride(records);
   double* next = work.IncrementScratch.Data();
   auto take = [&](int arrays) {
@@ -306,13 +356,20 @@ double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
   double* likelihood = take(1);
   double* weight = take(count);
   double* conditional = take(count);
-  double* factor = take(count);
+  double* weightedFactor = take(count);
 
   // Distinct initial sizes in record order (sorted data repeat them), with
   // the last repeated up to an even count so that every pass goes in pairs.
-  int sizes = 0;
-  for (int i = 0; i < records; ++i) {
-    if (sizes == 0 || !SameBits(recordX[i], sizeX[sizes - 1])) sizeX[sizes++] = recordX[i];
+  int sizes = 1;
+  sizeX[0] = recordX[0];
+  recordSize[0] = 0;
+  std::uint64_t lastBits = std::bit_cast<std::uint64_t>(recordX[0]);
+  for (int i = 1; i < records; ++i) {
+    const std::uint64_t bits = std::bit_cast<std::uint64_t>(recordX[i]);
+    if (bits != lastBits) {
+      sizeX[sizes++] = recordX[i];
+      lastBits = bits;
+    }
     recordSize[i] = sizes - 1;
   }
   const int pairs = (sizes + 1) / 2;
@@ -353,10 +410,14 @@ double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
   }
 
   // Instar weights, the window of +-1% around the size under each instar,
-  // and their sum over the instars in order. Both ends of a window go
-  // through the normal tail together; windows beyond 5 SDs need neither.
+  // and their sum over the instars in order, two sizes at a time: the lower
+  // ends of both windows through the normal tail together, then the upper
+  // ends. Windows beyond 5 SDs need neither, and a pair of sizes with both
+  // beyond skips the tails.
   const Double2 inverseSqrtTwoPi = Splat(1.0 / kSqrtTwoPi);
-  constexpr Double2 kEnds = {0.99, 1.01};
+  constexpr Double2 kLowerEnd = Splat(0.99), kUpperEnd = Splat(1.01);
+  constexpr Double2 kFloorWeight = Splat(kWeightFloor);
+  constexpr Double2 kNaN = Splat(std::numeric_limits<double>::quiet_NaN());
   for (int u = 0; u < 2 * pairs; ++u) weightSum[u] = 0.0;
   for (int k = 0; k < count; ++k) {
     double* weightK = weight + k * stride;
@@ -367,18 +428,29 @@ double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
       const Double2 mean = Splat(means[k]), sd = Splat(sds[k]), inverseSd = Splat(1.0 / sds[k]);
       const bool reciprocal = std::fabs(1.0 / sds[k]) < std::numeric_limits<double>::infinity() ||
                               !(std::fabs(sds[k]) > 0.0);
-      for (int u = 0; u < 2 * pairs; ++u) {
-        const Double2 ends = kEnds * Splat(sizeX[u]) - mean;
-        const Double2 z = reciprocal ? ends * inverseSd : ends / sd;  // lower, upper
-        double window = kWeightFloor;
-        if (z[1] >= -5.0 && z[0] <= 5.0) {
-          const Double2 tails = NormalCdf2(z, inverseSqrtTwoPi);
-          window = tails[1] - tails[0];
-        } else if (std::isnan(z[0]) || std::isnan(z[1])) {
-          window = std::numeric_limits<double>::quiet_NaN();
+      const Double2 proportion2 = Splat(proportion);
+      for (int u = 0; u < 2 * pairs; u += 2) {
+        const Double2 x = Load2(sizeX + u);
+        const Double2 lowerEnd = kLowerEnd * x - mean, upperEnd = kUpperEnd * x - mean;
+        const Double2 lower = reciprocal ? lowerEnd * inverseSd : lowerEnd / sd;
+        const Double2 upper = reciprocal ? upperEnd * inverseSd : upperEnd / sd;
+        const Bits2 within = WithinFiveSds(lower, upper);
+        const int inside = LaneBits(within);
+        Double2 window = kFloorWeight;
+        if (inside != 0) {
+          // A size beyond 5 SDs takes the tails at 0 and keeps the floor.
+          const Double2 lowerTail = NormalCdf2(Masked(within, lower), inverseSqrtTwoPi, constants);
+          const Double2 upperTail = NormalCdf2(Masked(within, upper), inverseSqrtTwoPi, constants);
+          window = upperTail - lowerTail;
+          if (inside != 3) window = Select(within, window, kFloorWeight);
         }
-        weightK[u] = window * proportion;
-        weightSum[u] += weightK[u];
+        const Bits2 missing = EitherNaN(lower, upper);
+        if (AnyLane(missing)) [[unlikely]] {
+          window = Select(missing, kNaN, window);
+        }
+        const Double2 w = window * proportion2;
+        Store2(weightK + u, w);
+        Store2(weightSum + u, Load2(weightSum + u) + w);
       }
     } else {
       for (int u = 0; u < 2 * pairs; ++u) {
@@ -388,8 +460,9 @@ double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
     }
   }
 
-  // Normalised weights, each instar's prediction, and its density factor,
-  // truncated at zero unless the truncation is negligible.
+  // Each instar's prediction, and its density factor (truncated at zero
+  // unless the truncation is negligible) times its normalised weight, both
+  // stored size by size, an instar after the other.
   const Double2 omega = Splat(state.Omega);
   const Double2 lowerTailStart = Splat(set.lowerTailStart);
   constexpr Double2 kMaxTail = Splat(kMaxLowerTail);
@@ -399,24 +472,27 @@ double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
     const bool scaled = sds[k] > 0.0;
     for (int u = 0; u < 2 * pairs; u += 2) {
       const Double2 sum = Load2(weightSum + u);
-      Store2(weight + at + u, Select(sum != kZero, Load2(weight + at + u) / sum, kZero));
+      const Double2 w = Select(sum != kZero, Load2(weight + at + u) / sum, kZero);
       const Double2 p = Load2(sizeP + u);
       const Double2 pk = scaled ? p + omega * p * (Load2(sizeX + u) - mean) / sd : p;
-      Store2(conditional + at + u, pk);
+      conditional[u * count + k] = pk[0];
+      conditional[(u + 1) * count + k] = pk[1];
       const Double2 z0 = -pk / Load2(sizeSD + u);
       const Double2 normaliser = Load2(sizeNormaliser + u);
       Double2 f = kOne / normaliser;
       const Bits2 truncated = z0 > kMinusFive;
-      if (truncated[0] | truncated[1]) {
-        const Double2 p0 = NormalCdf2(z0, inverseSqrtTwoPi) - lowerTailStart;
+      if (AnyLane(truncated)) {
+        const Double2 p0 = NormalCdf2(z0, inverseSqrtTwoPi, constants) - lowerTailStart;
         const Double2 kept = Select(p0 >= kOne, kMaxTail, p0);
         f = Select(truncated, kOne / (normaliser * (kOne - kept)), f);
       }
-      Store2(factor + at + u, f);
+      const Double2 weighted = f * w;
+      weightedFactor[u * count + k] = weighted[0];
+      weightedFactor[(u + 1) * count + k] = weighted[1];
     }
   }
 
-  // Records: what they report, then each instar's density in record pairs.
+  // Records: what they report, then their densities in pairs.
   double* predicted = &work.PredictedIncrement[1];
   double* postMoult = &work.PredictedPostMoultSize[1];
   double* variances = &work.IncrementVariance[1];
@@ -424,37 +500,64 @@ double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
   double* penalties = &work.RecordPenalty[1];
   double* conditionalOut = &work.ConditionalIncrement(1, 1);
   double* conditionalVarianceOut = &work.ConditionalVariance(1, 1);
-  for (int i = 0; i < records; ++i) {
-    const int u = static_cast<int>(recordSize[i]);
-    predicted[i] = sizeP[u];
-    postMoult[i] = recordX[i] + sizeP[u];
-    variances[i] = sizeV[u];
-    penalties[i] = sizePenalty[u];
-    likelihood[i] = 0.0;
-    for (int k = 0; k < count; ++k) {
-      conditionalOut[i * count + k] = conditional[k * stride + u];
-      conditionalVarianceOut[i * count + k] = sizeVariance[u];
+  // With the instar count a constant for the usual few instars.
+  auto recordPasses = [&](auto instars) {
+    const int n = instars;
+    for (int i = 0; i < records; ++i) {
+      const int u = static_cast<int>(recordSize[i]);
+      const double p = sizeP[u], variance = sizeVariance[u];
+      predicted[i] = p;
+      postMoult[i] = recordX[i] + p;
+      variances[i] = sizeV[u];
+      penalties[i] = sizePenalty[u];
+      const double* row = conditional + u * n;
+      double* out = conditionalOut + i * n;
+      double* varianceOut = conditionalVarianceOut + i * n;
+#pragma GCC unroll 4
+      for (int k = 0; k < n; ++k) {
+        out[k] = row[k];
+        varianceOut[k] = variance;
+      }
     }
-  }
-  for (int k = 0; k < count; ++k) {
-    const double* pk = conditional + k * stride;
-    const double* factorK = factor + k * stride;
-    const double* weightK = weight + k * stride;
+    // Each record pair's densities under every instar in order; the first
+    // instar sets the likelihood, the others add to it.
     int i = 0;
     for (; i + 1 < records; i += 2) {
       const int u0 = static_cast<int>(recordSize[i]), u1 = static_cast<int>(recordSize[i + 1]);
-      const Double2 deviation = Load2(recordDelta + i) - Double2{pk[u0], pk[u1]};
-      const Double2 exponent =
-          -(deviation * deviation / Double2{sizeTwoVariance[u0], sizeTwoVariance[u1]});
-      const Double2 density = FastExp2(exponent) * Double2{factorK[u0], factorK[u1]};
-      Store2(likelihood + i, Load2(likelihood + i) + density * Double2{weightK[u0], weightK[u1]});
+      const double* row0 = conditional + u0 * n;
+      const double* row1 = conditional + u1 * n;
+      const double* weighted0 = weightedFactor + u0 * n;
+      const double* weighted1 = weightedFactor + u1 * n;
+      const Double2 delta = Load2(recordDelta + i);
+      const Double2 twoVariance{sizeTwoVariance[u0], sizeTwoVariance[u1]};
+      Double2 sum = kZero;
+#pragma GCC unroll 4
+      for (int k = 0; k < n; ++k) {
+        const Double2 deviation = delta - Double2{row0[k], row1[k]};
+        const Double2 density = FastExp2(-(deviation * deviation / twoVariance), constants) *
+                                Double2{weighted0[k], weighted1[k]};
+        sum = k == 0 ? density : sum + density;
+      }
+      Store2(likelihood + i, sum);
     }
     if (i < records) {
       const int u = static_cast<int>(recordSize[i]);
-      const double density =
-          FastExp(-(Squared(recordDelta[i] - pk[u]) / sizeTwoVariance[u])) * factorK[u];
-      likelihood[i] += density * weightK[u];
+      double sum = 0.0;
+      for (int k = 0; k < n; ++k) {
+        const double density =
+            FastExp(-(Squared(recordDelta[i] - conditional[u * n + k]) / sizeTwoVariance[u])) *
+            weightedFactor[u * n + k];
+        sum = k == 0 ? density : sum + density;
+      }
+      likelihood[i] = sum;
     }
+  };
+  switch (count) {
+    case 1: recordPasses(std::integral_constant<int, 1>{}); break;
+    case 2: recordPasses(std::integral_constant<int, 2>{}); break;
+    case 3: recordPasses(std::integral_constant<int, 3>{}); break;
+    case 4: recordPasses(std::integral_constant<int, 4>{}); break;
+    default: recordPasses(count); break;
   }
   // -ln of each likelihood. The floor is for likelihoods that underflow, not
   // for NaN.
@@ -467,7 +570,7 @@ double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
   for (; i + 1 < records; i += 2) {
     const Double2 l = Load2(likelihood + i);
     if (BothBetween(l, kFloor, kInfinity)) [[likely]] {
-      Store2(terms + i, -Log2(l));
+      Store2(terms + i, -Log2(l, constants));
     } else {
       terms[i] = term(l[0]);
       terms[i + 1] = term(l[1]);

@@ -353,7 +353,6 @@ double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
   double* sizeTwoVariance = take(1);
   double* recordSize = take(1);  // the record's u
   double* weightSum = take(1);
-  double* likelihood = take(1);
   double* weight = take(count);
   double* conditional = take(count);
   double* weightedFactor = take(count);
@@ -492,7 +491,10 @@ double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
     }
   }
 
-  // Records: what they report, then their densities in pairs.
+  // Records in pairs: what they report, their densities under every instar
+  // in order (the first instar sets the likelihood, the others add to it),
+  // and -ln of the likelihood. The floor is for likelihoods that underflow,
+  // not for NaN. Terms and penalties add up in record order.
   double* predicted = &work.PredictedIncrement[1];
   double* postMoult = &work.PredictedPostMoultSize[1];
   double* variances = &work.IncrementVariance[1];
@@ -500,16 +502,22 @@ double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
   double* penalties = &work.RecordPenalty[1];
   double* conditionalOut = &work.ConditionalIncrement(1, 1);
   double* conditionalVarianceOut = &work.ConditionalVariance(1, 1);
+  double total = 0.0, penalty = state.Penalty;
+  auto term = [](double l) {
+    return std::isnan(l) ? l : l > kLikelihoodFloor ? -std::log(l) : kFlooredTerm;
+  };
+  constexpr Double2 kFloor = Splat(kLikelihoodFloor);
+  constexpr Double2 kInfinity = Splat(std::numeric_limits<double>::infinity());
   // With the instar count a constant for the usual few instars.
   auto recordPasses = [&](auto instars) {
     const int n = instars;
-    for (int i = 0; i < records; ++i) {
-      const int u = static_cast<int>(recordSize[i]);
+    auto report = [&](int i, int u) {
       const double p = sizeP[u], variance = sizeVariance[u];
       predicted[i] = p;
       postMoult[i] = recordX[i] + p;
       variances[i] = sizeV[u];
       penalties[i] = sizePenalty[u];
+      penalty += sizePenalty[u];
       const double* row = conditional + u * n;
       double* out = conditionalOut + i * n;
       double* varianceOut = conditionalVarianceOut + i * n;
@@ -518,38 +526,48 @@ double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
         out[k] = row[k];
         varianceOut[k] = variance;
       }
-    }
-    // Each record pair's densities under every instar in order; the first
-    // instar sets the likelihood, the others add to it.
+    };
     int i = 0;
     for (; i + 1 < records; i += 2) {
       const int u0 = static_cast<int>(recordSize[i]), u1 = static_cast<int>(recordSize[i + 1]);
+      report(i, u0);
+      report(i + 1, u1);
       const double* row0 = conditional + u0 * n;
       const double* row1 = conditional + u1 * n;
       const double* weighted0 = weightedFactor + u0 * n;
       const double* weighted1 = weightedFactor + u1 * n;
       const Double2 delta = Load2(recordDelta + i);
       const Double2 twoVariance{sizeTwoVariance[u0], sizeTwoVariance[u1]};
-      Double2 sum = kZero;
+      Double2 likelihood = kZero;
 #pragma GCC unroll 4
       for (int k = 0; k < n; ++k) {
         const Double2 deviation = delta - Double2{row0[k], row1[k]};
         const Double2 density = FastExp2(-(deviation * deviation / twoVariance), constants) *
                                 Double2{weighted0[k], weighted1[k]};
-        sum = k == 0 ? density : sum + density;
+        likelihood = k == 0 ? density : likelihood + density;
       }
-      Store2(likelihood + i, sum);
+      Double2 pairTerms;
+      if (BothBetween(likelihood, kFloor, kInfinity)) [[likely]] {
+        pairTerms = -Log2(likelihood, constants);
+      } else {
+        pairTerms = Double2{term(likelihood[0]), term(likelihood[1])};
+      }
+      Store2(terms + i, pairTerms);
+      total += pairTerms[0];
+      total += pairTerms[1];
     }
     if (i < records) {
       const int u = static_cast<int>(recordSize[i]);
-      double sum = 0.0;
+      report(i, u);
+      double likelihood = 0.0;
       for (int k = 0; k < n; ++k) {
         const double density =
             FastExp(-(Squared(recordDelta[i] - conditional[u * n + k]) / sizeTwoVariance[u])) *
             weightedFactor[u * n + k];
-        sum = k == 0 ? density : sum + density;
+        likelihood = k == 0 ? density : likelihood + density;
       }
-      likelihood[i] = sum;
+      terms[i] = term(likelihood);
+      total += terms[i];
     }
   };
   switch (count) {
@@ -558,29 +576,6 @@ double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
     case 3: recordPasses(std::integral_constant<int, 3>{}); break;
     case 4: recordPasses(std::integral_constant<int, 4>{}); break;
     default: recordPasses(count); break;
-  }
-  // -ln of each likelihood. The floor is for likelihoods that underflow, not
-  // for NaN.
-  auto term = [](double l) {
-    return std::isnan(l) ? l : l > kLikelihoodFloor ? -std::log(l) : kFlooredTerm;
-  };
-  constexpr Double2 kFloor = Splat(kLikelihoodFloor);
-  constexpr Double2 kInfinity = Splat(std::numeric_limits<double>::infinity());
-  int i = 0;
-  for (; i + 1 < records; i += 2) {
-    const Double2 l = Load2(likelihood + i);
-    if (BothBetween(l, kFloor, kInfinity)) [[likely]] {
-      Store2(terms + i, -Log2(l, constants));
-    } else {
-      terms[i] = term(l[0]);
-      terms[i + 1] = term(l[1]);
-    }
-  }
-  if (i < records) terms[i] = term(likelihood[i]);
-  double total = 0.0, penalty = state.Penalty;
-  for (i = 0; i < records; ++i) {
-    total += terms[i];
-    penalty += penalties[i];
   }
   state.Penalty = penalty;
   state.IncrementTerm = total;

@@ -349,6 +349,7 @@ double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
   double* sizePenalty = take(1);
   double* sizeSD = take(1);
   double* sizeNormaliser = take(1);
+  double* sizeFactor = take(1);    // 1 / normaliser, the factor without truncation
   double* sizeVariance = take(1);  // V: v, or kZeroVariance for v = 0
   double* sizeTwoVariance = take(1);
   double* recordSize = take(1);  // the record's u
@@ -404,7 +405,9 @@ double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
       Store2(sizeVariance + u, variance);
       Store2(sizeTwoVariance + u, kTwo * variance);
       Store2(sizeSD + u, Sqrt2(variance));
-      Store2(sizeNormaliser + u, Sqrt2(twoPi * variance));
+      const Double2 normaliser = Sqrt2(twoPi * variance);
+      Store2(sizeNormaliser + u, normaliser);
+      Store2(sizeFactor + u, kOne / normaliser);
     }
   }
 
@@ -478,7 +481,7 @@ double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
       conditional[(u + 1) * count + k] = pk[1];
       const Double2 z0 = -pk / Load2(sizeSD + u);
       const Double2 normaliser = Load2(sizeNormaliser + u);
-      Double2 f = kOne / normaliser;
+      Double2 f = Load2(sizeFactor + u);
       const Bits2 truncated = z0 > kMinusFive;
       if (AnyLane(truncated)) {
         const Double2 p0 = NormalCdf2(z0, inverseSqrtTwoPi, constants) - lowerTailStart;

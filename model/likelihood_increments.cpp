@@ -253,10 +253,11 @@ double RecordTerm(const IncrementSettings& set, double delta, const SizeTerms& s
 // factor of its size and instar. The work goes in passes over contiguous
 // arrays (sizes, then instar by size, then records) so that the window tails,
 // exponentials and logarithms go two at a time. The arithmetic is the general
-// path's, except that the window ends and the normal density multiply by
-// reciprocals, the factor is multiplied by the instar weight before the
-// exponential is, and the logarithm is Log2 (within an ulp of the library's):
-// results agree to a few ulps.
+// path's, except that the window ends, the instar shifts and the exponents
+// multiply by reciprocals (never one that could overflow), the factor is
+// multiplied by the instar weight before the exponential is, window ends
+// beyond 37 SDs go in at 37 SDs, and the logarithm is Log2 (within an ulp of
+// the library's): results agree to a few ulps.
 
 using namespace pair_math;
 
@@ -291,6 +292,15 @@ inline Bits2 WithinFiveSds(Double2 lower, Double2 upper) {
       _mm_and_pd(_mm_cmpge_pd(upper, Splat(-5.0)), _mm_cmple_pd(lower, Splat(5.0))));
 #else
   return (upper >= Splat(-5.0)) & (lower <= Splat(5.0));
+#endif
+}
+
+// x limited to [low, high], lane by lane, for x that are numbers.
+inline Double2 Clamped(Double2 x, Double2 low, Double2 high) {
+#ifdef __SSE2__
+  return _mm_min_pd(_mm_max_pd(x, low), high);
+#else
+  return Select(x < low, low, Select(x > high, high, x));
 #endif
 }
 
@@ -347,10 +357,10 @@ double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
   double* sizeP = take(1);
   double* sizeV = take(1);
   double* sizePenalty = take(1);
-  double* sizeSD = take(1);
-  double* sizeNormaliser = take(1);
-  double* sizeFactor = take(1);    // 1 / normaliser, the factor without truncation
-  double* sizeVariance = take(1);  // V: v, or kZeroVariance for v = 0
+  double* sizeTruncationBound = take(1);     // 5.000001 SD
+  double* sizeInverseTwoVariance = take(1);  // 1 / 2V, used where no 2V is tiny
+  double* sizeFactor = take(1);              // 1 / normaliser, the factor without truncation
+  double* sizeVariance = take(1);            // V: v, or kZeroVariance for v = 0
   double* sizeTwoVariance = take(1);
   double* recordSize = take(1);  // the record's u
   double* weightSum = take(1);
@@ -374,6 +384,13 @@ double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
   }
   const int pairs = (sizes + 1) / 2;
   if (sizes % 2 != 0) sizeX[sizes] = sizeX[sizes - 1];
+  // Dividing by a number above 2^-1000 and multiplying by its reciprocal
+  // agree to an ulp or two; below, the reciprocal could overflow.
+  constexpr Double2 kSmallestScaled = Splat(0x1p-1000);
+  // Truncation where z0 = -p_k / SD lies above -5; p_k above 5.000001 SD
+  // (within an ulp or two) settles it without the division.
+  constexpr Double2 kClearlyBeyond = Splat(5.000001);
+  Bits2 smallVariance = {0, 0};
   {
     const Double2 tau0 = Splat(state.Tau[0]), tau1 = Splat(state.Tau[1]);
     const Double2 tau2 = Splat(state.Tau[2]);
@@ -403,10 +420,12 @@ double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
       const Double2 v = Load2(sizeV + u);
       const Double2 variance = Select(v == kZero, kZeroV, v);
       Store2(sizeVariance + u, variance);
-      Store2(sizeTwoVariance + u, kTwo * variance);
-      Store2(sizeSD + u, Sqrt2(variance));
+      const Double2 twoVariance = kTwo * variance;
+      Store2(sizeTwoVariance + u, twoVariance);
+      Store2(sizeInverseTwoVariance + u, kOne / twoVariance);
+      smallVariance = smallVariance | (twoVariance < kSmallestScaled);
+      Store2(sizeTruncationBound + u, kClearlyBeyond * Sqrt2(variance));
       const Double2 normaliser = Sqrt2(twoPi * variance);
-      Store2(sizeNormaliser + u, normaliser);
       Store2(sizeFactor + u, kOne / normaliser);
     }
   }
@@ -419,6 +438,7 @@ double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
   const Double2 inverseSqrtTwoPi = Splat(1.0 / kSqrtTwoPi);
   constexpr Double2 kLowerEnd = Splat(0.99), kUpperEnd = Splat(1.01);
   constexpr Double2 kFloorWeight = Splat(kWeightFloor);
+  constexpr Double2 kMinusEnd = Splat(-37.0), kPlusEnd = Splat(37.0);
   constexpr Double2 kNaN = Splat(std::numeric_limits<double>::quiet_NaN());
   for (int u = 0; u < 2 * pairs; ++u) weightSum[u] = 0.0;
   for (int k = 0; k < count; ++k) {
@@ -441,8 +461,13 @@ double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
         Double2 window = kFloorWeight;
         if (inside != 0) {
           // A size beyond 5 SDs takes the tails at 0 and keeps the floor.
-          const Double2 lowerTail = NormalCdf2(Masked(within, lower), inverseSqrtTwoPi, constants);
-          const Double2 upperTail = NormalCdf2(Masked(within, upper), inverseSqrtTwoPi, constants);
+          // Within, upper >= -5 and lower <= 5; an end beyond 37 SDs the other
+          // way has a tail below 1e-298, which makes no difference to a window
+          // of at least the tail at -5, and goes in at 37 SDs.
+          const Double2 lowerTail = NormalCdf2<true>(
+              Clamped(Masked(within, lower), kMinusEnd, kPlusEnd), inverseSqrtTwoPi, constants);
+          const Double2 upperTail = NormalCdf2<true>(
+              Clamped(Masked(within, upper), kMinusEnd, kPlusEnd), inverseSqrtTwoPi, constants);
           window = upperTail - lowerTail;
           if (inside != 3) window = Select(within, window, kFloorWeight);
         }
@@ -470,23 +495,30 @@ double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
   constexpr Double2 kMaxTail = Splat(kMaxLowerTail);
   for (int k = 0; k < count; ++k) {
     const int at = k * stride;
-    const Double2 mean = Splat(means[k]), sd = Splat(sds[k]);
+    const Double2 mean = Splat(means[k]), sd = Splat(sds[k]), inverseSd = Splat(1.0 / sds[k]);
     const bool scaled = sds[k] > 0.0;
+    // Times 1/SD unless that overflows.
+    const bool reciprocal = std::fabs(1.0 / sds[k]) < std::numeric_limits<double>::infinity();
     for (int u = 0; u < 2 * pairs; u += 2) {
       const Double2 sum = Load2(weightSum + u);
       const Double2 w = Select(sum != kZero, Load2(weight + at + u) / sum, kZero);
       const Double2 p = Load2(sizeP + u);
-      const Double2 pk = scaled ? p + omega * p * (Load2(sizeX + u) - mean) / sd : p;
+      Double2 pk = p;
+      if (scaled) {
+        const Double2 shift = omega * p * (Load2(sizeX + u) - mean);
+        pk = p + (reciprocal ? shift * inverseSd : shift / sd);
+      }
       conditional[u * count + k] = pk[0];
       conditional[(u + 1) * count + k] = pk[1];
-      const Double2 z0 = -pk / Load2(sizeSD + u);
-      const Double2 normaliser = Load2(sizeNormaliser + u);
       Double2 f = Load2(sizeFactor + u);
-      const Bits2 truncated = z0 > kMinusFive;
-      if (AnyLane(truncated)) {
-        const Double2 p0 = NormalCdf2(z0, inverseSqrtTwoPi, constants) - lowerTailStart;
-        const Double2 kept = Select(p0 >= kOne, kMaxTail, p0);
-        f = Select(truncated, kOne / (normaliser * (kOne - kept)), f);
+      if (LaneBits(pk > Load2(sizeTruncationBound + u)) != 3) {
+        const Double2 z0 = -pk / Sqrt2(Load2(sizeVariance + u));
+        const Bits2 truncated = z0 > kMinusFive;
+        if (AnyLane(truncated)) {
+          const Double2 p0 = NormalCdf2(z0, inverseSqrtTwoPi, constants) - lowerTailStart;
+          const Double2 kept = Select(p0 >= kOne, kMaxTail, p0);
+          f = Select(truncated, f / (kOne - kept), f);
+        }
       }
       const Double2 weighted = f * w;
       weightedFactor[u * count + k] = weighted[0];
@@ -512,7 +544,7 @@ double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
   constexpr Double2 kFloor = Splat(kLikelihoodFloor);
   constexpr Double2 kInfinity = Splat(std::numeric_limits<double>::infinity());
   // With the instar count a constant for the usual few instars.
-  auto recordPasses = [&](auto instars) {
+  auto recordPasses = [&](auto instars, auto reciprocalVariances) __attribute__((always_inline)) {
     const int n = instars;
     auto report = [&](int i, int u) {
       const double p = sizeP[u], variance = sizeVariance[u];
@@ -524,12 +556,30 @@ double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
       const double* row = conditional + u * n;
       double* out = conditionalOut + i * n;
       double* varianceOut = conditionalVarianceOut + i * n;
+      int k = 0;
 #pragma GCC unroll 4
-      for (int k = 0; k < n; ++k) {
+      for (; k + 1 < n; k += 2) {
+        Store2(out + k, Load2(row + k));
+        Store2(varianceOut + k, Splat(variance));
+      }
+      if (k < n) {
         out[k] = row[k];
         varianceOut[k] = variance;
       }
     };
+    auto finish = [&](int i, Double2 likelihood) __attribute__((always_inline)) {
+      Double2 pairTerms;
+      if (BothBetween(likelihood, kFloor, kInfinity)) [[likely]] {
+        pairTerms = -Log2(likelihood, constants);
+      } else {
+        pairTerms = Double2{term(likelihood[0]), term(likelihood[1])};
+      }
+      Store2(terms + i, pairTerms);
+      total += pairTerms[0];
+      total += pairTerms[1];
+    };
+    // The exponents, at most 0 (or NaN): one range check for them all.
+    constexpr int kExponents = std::is_same_v<decltype(instars), int> ? 1 : int{instars};
     int i = 0;
     for (; i + 1 < records; i += 2) {
       const int u0 = static_cast<int>(recordSize[i]), u1 = static_cast<int>(recordSize[i + 1]);
@@ -540,24 +590,41 @@ double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
       const double* weighted0 = weightedFactor + u0 * n;
       const double* weighted1 = weightedFactor + u1 * n;
       const Double2 delta = Load2(recordDelta + i);
-      const Double2 twoVariance{sizeTwoVariance[u0], sizeTwoVariance[u1]};
-      Double2 likelihood = kZero;
+      const Double2 twoVariance =
+          reciprocalVariances ? Double2{sizeInverseTwoVariance[u0], sizeInverseTwoVariance[u1]}
+                              : Double2{sizeTwoVariance[u0], sizeTwoVariance[u1]};
+      if (kExponents < n) {
+        // Many instars: each exponential checks its own.
+        Double2 likelihood = kZero;
+        for (int k = 0; k < n; ++k) {
+          const Double2 deviation = delta - Double2{row0[k], row1[k]};
+          const Double2 square = deviation * deviation;
+          const Double2 q = reciprocalVariances ? square * twoVariance : square / twoVariance;
+          const Double2 density = FastExp2(-q, constants) * Double2{weighted0[k], weighted1[k]};
+          likelihood = k == 0 ? density : likelihood + density;
+        }
+        finish(i, likelihood);
+        continue;
+      }
+      Double2 exponent[kExponents];
+      Bits2 inRange = ~Bits2{0, 0};
 #pragma GCC unroll 4
       for (int k = 0; k < n; ++k) {
         const Double2 deviation = delta - Double2{row0[k], row1[k]};
-        const Double2 density = FastExp2(-(deviation * deviation / twoVariance), constants) *
-                                Double2{weighted0[k], weighted1[k]};
+        const Double2 square = deviation * deviation;
+        exponent[k] = -(reciprocalVariances ? square * twoVariance : square / twoVariance);
+        inRange &= exponent[k] > constants.expLow;
+      }
+      const bool plain = LaneBits(inRange) == 3;
+      Double2 likelihood = kZero;
+#pragma GCC unroll 4
+      for (int k = 0; k < n; ++k) {
+        const Double2 e =
+            plain ? FastExp2InRange(exponent[k], constants) : FastExp2(exponent[k], constants);
+        const Double2 density = e * Double2{weighted0[k], weighted1[k]};
         likelihood = k == 0 ? density : likelihood + density;
       }
-      Double2 pairTerms;
-      if (BothBetween(likelihood, kFloor, kInfinity)) [[likely]] {
-        pairTerms = -Log2(likelihood, constants);
-      } else {
-        pairTerms = Double2{term(likelihood[0]), term(likelihood[1])};
-      }
-      Store2(terms + i, pairTerms);
-      total += pairTerms[0];
-      total += pairTerms[1];
+      finish(i, likelihood);
     }
     if (i < records) {
       const int u = static_cast<int>(recordSize[i]);
@@ -573,12 +640,20 @@ double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
       total += terms[i];
     }
   };
-  switch (count) {
-    case 1: recordPasses(std::integral_constant<int, 1>{}); break;
-    case 2: recordPasses(std::integral_constant<int, 2>{}); break;
-    case 3: recordPasses(std::integral_constant<int, 3>{}); break;
-    case 4: recordPasses(std::integral_constant<int, 4>{}); break;
-    default: recordPasses(count); break;
+  // The exponents times 1/2V unless a 2V is tiny.
+  auto instarPasses = [&](auto reciprocalVariances) __attribute__((always_inline)) {
+    switch (count) {
+      case 1: recordPasses(std::integral_constant<int, 1>{}, reciprocalVariances); break;
+      case 2: recordPasses(std::integral_constant<int, 2>{}, reciprocalVariances); break;
+      case 3: recordPasses(std::integral_constant<int, 3>{}, reciprocalVariances); break;
+      case 4: recordPasses(std::integral_constant<int, 4>{}, reciprocalVariances); break;
+      default: recordPasses(count, reciprocalVariances); break;
+    }
+  };
+  if (AnyLane(smallVariance)) {
+    instarPasses(std::false_type{});
+  } else {
+    instarPasses(std::true_type{});
   }
   state.Penalty = penalty;
   state.IncrementTerm = total;

@@ -261,6 +261,10 @@ double RecordTerm(const IncrementSettings& set, double delta, const SizeTerms& s
 
 using namespace pair_math;
 
+// How an instar's prediction moves from the size's: not at all (no SD), by
+// the SD's reciprocal, or divided by an SD whose reciprocal overflows.
+enum class Shift { None, Reciprocal, Divided };
+
 // A comparison's lanes as bits 0 and 1.
 inline int LaneBits(Bits2 mask) {
 #ifdef __SSE2__
@@ -458,22 +462,27 @@ double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
         const Double2 upper = reciprocal ? upperEnd * inverseSd : upperEnd / sd;
         const Bits2 within = WithinFiveSds(lower, upper);
         const int inside = LaneBits(within);
+        // Within, upper >= -5 and lower <= 5; an end beyond 37 SDs the other
+        // way has a tail below 1e-298, which makes no difference to a window
+        // of at least the tail at -5, and goes in at 37 SDs.
+        auto tails = [&](Double2 from, Double2 to) __attribute__((always_inline)) {
+          return NormalCdf2<true>(Clamped(to, kMinusEnd, kPlusEnd), inverseSqrtTwoPi, constants) -
+                 NormalCdf2<true>(Clamped(from, kMinusEnd, kPlusEnd), inverseSqrtTwoPi, constants);
+        };
         Double2 window = kFloorWeight;
-        if (inside != 0) {
+        if (inside == 3) {
+          // Both within, so neither a NaN.
+          window = tails(lower, upper);
+        } else {
           // A size beyond 5 SDs takes the tails at 0 and keeps the floor.
-          // Within, upper >= -5 and lower <= 5; an end beyond 37 SDs the other
-          // way has a tail below 1e-298, which makes no difference to a window
-          // of at least the tail at -5, and goes in at 37 SDs.
-          const Double2 lowerTail = NormalCdf2<true>(
-              Clamped(Masked(within, lower), kMinusEnd, kPlusEnd), inverseSqrtTwoPi, constants);
-          const Double2 upperTail = NormalCdf2<true>(
-              Clamped(Masked(within, upper), kMinusEnd, kPlusEnd), inverseSqrtTwoPi, constants);
-          window = upperTail - lowerTail;
-          if (inside != 3) window = Select(within, window, kFloorWeight);
-        }
-        const Bits2 missing = EitherNaN(lower, upper);
-        if (AnyLane(missing)) [[unlikely]] {
-          window = Select(missing, kNaN, window);
+          if (inside != 0) {
+            window =
+                Select(within, tails(Masked(within, lower), Masked(within, upper)), kFloorWeight);
+          }
+          const Bits2 missing = EitherNaN(lower, upper);
+          if (AnyLane(missing)) [[unlikely]] {
+            window = Select(missing, kNaN, window);
+          }
         }
         const Double2 w = window * proportion2;
         Store2(weightK + u, w);
@@ -499,30 +508,40 @@ double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
     const bool scaled = sds[k] > 0.0;
     // Times 1/SD unless that overflows.
     const bool reciprocal = std::fabs(1.0 / sds[k]) < std::numeric_limits<double>::infinity();
-    for (int u = 0; u < 2 * pairs; u += 2) {
-      const Double2 sum = Load2(weightSum + u);
-      const Double2 w = Select(sum != kZero, Load2(weight + at + u) / sum, kZero);
-      const Double2 p = Load2(sizeP + u);
-      Double2 pk = p;
-      if (scaled) {
-        const Double2 shift = omega * p * (Load2(sizeX + u) - mean);
-        pk = p + (reciprocal ? shift * inverseSd : shift / sd);
-      }
-      conditional[u * count + k] = pk[0];
-      conditional[(u + 1) * count + k] = pk[1];
-      Double2 f = Load2(sizeFactor + u);
-      if (LaneBits(pk > Load2(sizeTruncationBound + u)) != 3) {
-        const Double2 z0 = -pk / Sqrt2(Load2(sizeVariance + u));
-        const Bits2 truncated = z0 > kMinusFive;
-        if (AnyLane(truncated)) {
-          const Double2 p0 = NormalCdf2(z0, inverseSqrtTwoPi, constants) - lowerTailStart;
-          const Double2 kept = Select(p0 >= kOne, kMaxTail, p0);
-          f = Select(truncated, f / (kOne - kept), f);
+    // One loop for each way of shifting the prediction.
+    auto sizes = [&](auto shifting) __attribute__((always_inline)) {
+      for (int u = 0; u < 2 * pairs; u += 2) {
+        const Double2 sum = Load2(weightSum + u);
+        const Double2 w = Select(sum != kZero, Load2(weight + at + u) / sum, kZero);
+        const Double2 p = Load2(sizeP + u);
+        Double2 pk = p;
+        if constexpr (shifting != Shift::None) {
+          const Double2 shift = omega * p * (Load2(sizeX + u) - mean);
+          pk = p + (shifting == Shift::Reciprocal ? shift * inverseSd : shift / sd);
         }
+        conditional[u * count + k] = pk[0];
+        conditional[(u + 1) * count + k] = pk[1];
+        Double2 f = Load2(sizeFactor + u);
+        if (LaneBits(pk > Load2(sizeTruncationBound + u)) != 3) {
+          const Double2 z0 = -pk / Sqrt2(Load2(sizeVariance + u));
+          const Bits2 truncated = z0 > kMinusFive;
+          if (AnyLane(truncated)) {
+            const Double2 p0 = NormalCdf2(z0, inverseSqrtTwoPi, constants) - lowerTailStart;
+            const Double2 kept = Select(p0 >= kOne, kMaxTail, p0);
+            f = Select(truncated, f / (kOne - kept), f);
+          }
+        }
+        const Double2 weighted = f * w;
+        weightedFactor[u * count + k] = weighted[0];
+        weightedFactor[(u + 1) * count + k] = weighted[1];
       }
-      const Double2 weighted = f * w;
-      weightedFactor[u * count + k] = weighted[0];
-      weightedFactor[(u + 1) * count + k] = weighted[1];
+    };
+    if (!scaled) {
+      sizes(std::integral_constant<Shift, Shift::None>{});
+    } else if (reciprocal) {
+      sizes(std::integral_constant<Shift, Shift::Reciprocal>{});
+    } else {
+      sizes(std::integral_constant<Shift, Shift::Divided>{});
     }
   }
 

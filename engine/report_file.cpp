@@ -20,7 +20,7 @@ FileDialogRequest SaveDialog(std::string title, std::string filter, int filterIn
 
 }  // namespace
 
-ReportWindowSpec ReportSpec(ReportKind kind, const Workbench& wb, const DateTime& now) {
+ReportWindowSettings ReportSettings(ReportKind kind, const Workbench& wb, const DateTime& now) {
   const std::string stamp = DateTimeName(now);
   switch (kind) {
     case ReportKind::Summary: {
@@ -87,8 +87,8 @@ std::optional<std::string> SaveReportFile(Desktop& desktop, const FileDialogRequ
 
 std::optional<std::string> SaveReport(ReportKind kind, const Workbench& wb, Desktop& desktop,
                                       std::string& windowText) {
-  const ReportWindowSpec spec = ReportSpec(kind, wb, desktop.Now());
-  return SaveReportFile(desktop, spec.dialog, spec.failureTitle, windowText);
+  const ReportWindowSettings settings = ReportSettings(kind, wb, desktop.Now());
+  return SaveReportFile(desktop, settings.dialog, settings.failureTitle, windowText);
 }
 
 }  // namespace estimetrix

@@ -13,7 +13,7 @@ namespace estimetrix {
 
 struct Workbench;
 
-struct ReportWindowSpec {
+struct ReportWindowSettings {
   std::string caption;        // the window's title
   std::string saveButton;     // the save button's caption
   FileDialogRequest dialog;   // the save dialogue, its proposed name filled in
@@ -22,7 +22,7 @@ struct ReportWindowSpec {
 
 // The window and save dialogue of a report kind. `now` gives the eight-digit
 // default names.
-ReportWindowSpec ReportSpec(ReportKind kind, const Workbench& wb, const DateTime& now);
+ReportWindowSettings ReportSettings(ReportKind kind, const Workbench& wb, const DateTime& now);
 
 // "Originally saved with the file name: " + path, then an empty line.
 std::string SavedReportHeader(const std::string& path);

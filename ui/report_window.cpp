@@ -37,15 +37,15 @@ WindowNames NamesOf(ReportKind kind) {
 
 ReportWindow::ReportWindow(AppContext& ctx, ReportKind kind) : ctx_(ctx), kind_(kind) {
   const WindowNames names = NamesOf(kind);
-  const ReportWindowSpec spec = ReportSpec(kind, ctx.wb, ctx.desktop.Now());
+  const ReportWindowSettings settings = ReportSettings(kind, ctx.wb, ctx.desktop.Now());
   setObjectName(names.window);
-  setWindowTitle(QString::fromStdString(spec.caption));
+  setWindowTitle(QString::fromStdString(settings.caption));
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(2, 2, 2, 2);
   text_area_ = MonospacedText(this);
   text_area_->setObjectName(names.text);
   layout->addWidget(text_area_);
-  save_ = new QPushButton(QString::fromStdString(spec.saveButton), this);
+  save_ = new QPushButton(QString::fromStdString(settings.saveButton), this);
   save_->setObjectName(names.button);
   layout->addWidget(save_);
   connect(save_, &QPushButton::clicked, this, &ReportWindow::Save);

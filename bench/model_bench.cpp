@@ -18,6 +18,7 @@
 #include <string>
 
 #include "model/carapex_model.h"
+#include "model/likelihood.h"
 #include "model/parameter_layout.h"
 #include "tests/support/carapex_harness.h"
 
@@ -191,6 +192,14 @@ void BM_FewIncrementsGaussian(benchmark::State& state) {
   FewIncrements(state, false);
 }
 BENCHMARK(BM_FewIncrementsGaussian);
+
+// The same two lanes at a time, as on processors without AVX2.
+void BM_FewIncrementsGaussianTwoLanes(benchmark::State& state) {
+  LimitIncrementLanes(2);
+  FewIncrements(state, false);
+  LimitIncrementLanes(4);
+}
+BENCHMARK(BM_FewIncrementsGaussianTwoLanes);
 
 void BM_FewIncrementsGamma(benchmark::State& state) {
   FewIncrements(state, true);

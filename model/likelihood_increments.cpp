@@ -18,6 +18,7 @@
 // better than 1e-12 relative; tests/model/increment_speed_equivalence_test.cpp
 // keeps that evaluation and checks it.
 
+#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -26,6 +27,7 @@
 
 #include "engine/log_gamma.h"
 #include "model/distributions.h"
+#include "model/lane_math.h"
 #include "model/likelihood.h"
 #include "model/parameter_layout.h"
 
@@ -252,69 +254,32 @@ double RecordTerm(const IncrementSettings& set, double delta, const SizeTerms& s
 // record's density under instar k is exp(-(delta - p_k)^2 / 2V) times a
 // factor of its size and instar. The work goes in passes over contiguous
 // arrays (sizes, then instar by size, then records) so that the window tails,
-// exponentials and logarithms go two at a time. The arithmetic is the general
-// path's, except that the window ends, the instar shifts and the exponents
-// multiply by reciprocals (never one that could overflow), the factor is
-// multiplied by the instar weight before the exponential is, window ends
-// beyond 37 SDs go in at 37 SDs, and the logarithm is Log2 (within an ulp of
-// the library's): results agree to a few ulps.
+// exponentials and logarithms go two or four at a time (lane_math.h). The
+// arithmetic is the general path's, except that the window ends, the instar
+// shifts and the exponents multiply by reciprocals (never one that could
+// overflow), the factor is multiplied by the instar weight before the
+// exponential is, window ends beyond 37 SDs go in at 37 SDs, and the
+// logarithm is LogLanes (within an ulp of the library's): results agree to a
+// few ulps. Each lane is worked out alike at either width, so two lanes and
+// four give the same bits.
 
-using namespace pair_math;
+using namespace lane_math;
 
 // How an instar's prediction moves from the size's: not at all (no SD), by
 // the SD's reciprocal, or divided by an SD whose reciprocal overflows.
 enum class Shift { None, Reciprocal, Divided };
 
-// A comparison's lanes as bits 0 and 1.
-inline int LaneBits(Bits2 mask) {
-#ifdef __SSE2__
-  return _mm_movemask_pd(std::bit_cast<__m128d>(mask));
-#else
-  return static_cast<int>((mask[0] & 1) | ((mask[1] & 1) << 1));
-#endif
-}
-
-// x where the comparison holds, 0 elsewhere.
-inline Double2 Masked(Bits2 mask, Double2 x) {
-  return std::bit_cast<Double2>(mask & std::bit_cast<Bits2>(x));
-}
-
-// Whether either lane of a comparison holds.
-inline bool AnyLane(Bits2 mask) {
-#ifdef __SSE2__
-  return _mm_movemask_pd(std::bit_cast<__m128d>(mask)) != 0;
-#else
-  return (mask[0] | mask[1]) != 0;
-#endif
-}
-
 // Lanes whose window [lower, upper] (in SDs) reaches within 5 SDs of the
 // mean: upper >= -5 and lower <= 5, never for a NaN.
-inline Bits2 WithinFiveSds(Double2 lower, Double2 upper) {
+[[gnu::always_inline]] inline Bits2 WithinFiveSds(Double2 lower, Double2 upper) {
 #ifdef __SSE2__
-  return std::bit_cast<Bits2>(
-      _mm_and_pd(_mm_cmpge_pd(upper, Splat(-5.0)), _mm_cmple_pd(lower, Splat(5.0))));
+  return Cast<Bits2>(_mm_and_pd(_mm_cmpge_pd(upper, Splat(-5.0)), _mm_cmple_pd(lower, Splat(5.0))));
 #else
   return (upper >= Splat(-5.0)) & (lower <= Splat(5.0));
 #endif
 }
-
-// x limited to [low, high], lane by lane, for x that are numbers.
-inline Double2 Clamped(Double2 x, Double2 low, Double2 high) {
-#ifdef __SSE2__
-  return _mm_min_pd(_mm_max_pd(x, low), high);
-#else
-  return Select(x < low, low, Select(x > high, high, x));
-#endif
-}
-
-// Lanes where either value is a NaN.
-inline Bits2 EitherNaN(Double2 a, Double2 b) {
-#ifdef __SSE2__
-  return std::bit_cast<Bits2>(_mm_cmpunord_pd(a, b));
-#else
-  return (a != a) | (b != b);
-#endif
+[[gnu::always_inline]] inline Bits4 WithinFiveSds(Double4 lower, Double4 upper) {
+  return (upper >= Splat<Double4>(-5.0)) & (lower <= Splat<Double4>(5.0));
 }
 
 // p, v and the record penalty's p and s parts.
@@ -332,9 +297,14 @@ void PredictSize(const IncrementSettings& set, double x, const ModelState& state
   if (s < 0.0) penalty += Squared(s) * kPenaltyScale;
 }
 
-double GaussianWithoutError(const IncrementSettings& set, const ModelData& data, ModelState& state,
-                            ModelWork& work) {
-  using namespace pair;
+template <class V>
+[[gnu::always_inline]] inline double GaussianWithoutErrorLanes(const IncrementSettings& set,
+                                                               const ModelData& data,
+                                                               ModelState& state, ModelWork& work) {
+  using Bits = BitsOf<V>;
+  constexpr int kWidth = kLanes<V>;
+  constexpr int kAllLanes = (1 << kWidth) - 1;
+  const V kZero = Splat<V>(0.0), kOne = Splat<V>(1.0), kTwo = Splat<V>(2.0);
   const int count = work.InstarWeight.Size();
   const int records = data.IncrementRecordCount;
   const double* recordX = &data.InitialSize[1];
@@ -343,13 +313,16 @@ double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
   const double* sds = &state.InstarSD[1];
   const double* proportions = &state.IncrementProportion[1];
 
-  PairConstants constants = kPairConstants;
+  LaneConstants<V> constants = kLaneConstants<V>;
   KeepInMemory(constants);
+  // A record pair left over from four-lane blocks.
+  LaneConstants<Double2> pairConstants = kLaneConstants<Double2>;
+  if constexpr (kWidth != 2) KeepInMemory(pairConstants);
 
-  // The scratch block: arrays of `stride` (even, above the record count) per
-  // size u and per record, and `count` of them per (instar k, size u), the
-  // weights at [k * stride + u], the predictions and weighted factors size by
-  // size at [u * count + k] so that a record copies its row.
+  // The scratch block: arrays of `stride` (a multiple of 4, above the record
+  // count) per size u and per record, and `count` of them per (instar k,
+  // size u), the weights at [k * stride + u], the predictions and weighted
+  // factors size by size at [u * count + k] so that a record copies its row.
   const int stride = IncrementScratchStride(records);
   double* next = work.IncrementScratch.Data();
   auto take = [&](int arrays) {
@@ -373,7 +346,8 @@ double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
   double* weightedFactor = take(count);
 
   // Distinct initial sizes in record order (sorted data repeat them), with
-  // the last repeated up to an even count so that every pass goes in pairs.
+  // the last repeated up to a whole number of lanes so that every pass goes
+  // a lane width at a time.
   int sizes = 1;
   sizeX[0] = recordX[0];
   recordSize[0] = 0;
@@ -386,110 +360,112 @@ double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
     }
     recordSize[i] = sizes - 1;
   }
-  const int pairs = (sizes + 1) / 2;
-  if (sizes % 2 != 0) sizeX[sizes] = sizeX[sizes - 1];
+  const int padded = (sizes + kWidth - 1) / kWidth * kWidth;
+  for (int u = sizes; u < padded; ++u) sizeX[u] = sizeX[sizes - 1];
   // Dividing by a number above 2^-1000 and multiplying by its reciprocal
   // agree to an ulp or two; below, the reciprocal could overflow.
-  constexpr Double2 kSmallestScaled = Splat(0x1p-1000);
+  const V kSmallestScaled = Splat<V>(0x1p-1000);
   // Truncation where z0 = -p_k / SD lies above -5; p_k above 5.000001 SD
   // (within an ulp or two) settles it without the division.
-  constexpr Double2 kClearlyBeyond = Splat(5.000001);
-  Bits2 smallVariance = {0, 0};
+  const V kClearlyBeyond = Splat<V>(5.000001);
+  Bits smallVariance = SplatBits<V>(0);
   {
-    const Double2 tau0 = Splat(state.Tau[0]), tau1 = Splat(state.Tau[1]);
-    const Double2 tau2 = Splat(state.Tau[2]);
-    constexpr Double2 kSafeSize = Splat(kLargestSafeSize), kScale = Splat(kPenaltyScale);
-    constexpr Double2 kZeroV = Splat(kZeroVariance);
-    const Double2 twoPi = Splat(kTwoPi);
+    const V tau0 = Splat<V>(state.Tau[0]), tau1 = Splat<V>(state.Tau[1]);
+    const V tau2 = Splat<V>(state.Tau[2]);
+    const V kSafeSize = Splat<V>(kLargestSafeSize), kScale = Splat<V>(kPenaltyScale);
+    const V kZeroV = Splat<V>(kZeroVariance);
+    const Bits kMagnitudeBits = SplatBits<V>(~0ULL >> 1);
+    const V twoPi = Splat<V>(kTwoPi);
     const double* beta = &state.Beta[0];
-    for (int u = 0; u < 2 * pairs; u += 2) {
-      const Double2 x = Load2(sizeX + u);
-      const Double2 magnitude = std::bit_cast<Double2>(std::bit_cast<Bits2>(x) & kMagnitudeBits);
-      const Bits2 safe = magnitude <= kSafeSize;
-      if (!(safe[0] & safe[1])) {
+    for (int u = 0; u < padded; u += kWidth) {
+      const V x = Load<V>(sizeX + u);
+      const V magnitude = Cast<V>(Cast<Bits>(x) & kMagnitudeBits);
+      if (!AllLanes(magnitude <= kSafeSize)) {
         // A size whose powers may overflow: every Beta term, as PredictSize does it.
-        for (int v = u; v < u + 2; ++v) {
+        for (int v = u; v < u + kWidth; ++v) {
           PredictSize(set, sizeX[v], state, sizeP[v], sizeV[v], sizePenalty[v]);
         }
       } else {
-        Double2 p = kZero, power = kOne;
-        for (int j = 0; j < set.betaTerms; ++j, power *= x) p += Splat(beta[j]) * power;
-        Double2 penalty = Select(p < kZero, kZero + p * p * kScale, kZero);
-        const Double2 s = tau0 + tau1 * p + tau2 * p * p;
-        penalty = Select(s < kZero, penalty + s * s * kScale, penalty);
-        Store2(sizeP + u, p);
-        Store2(sizeV + u, s * s);
-        Store2(sizePenalty + u, penalty);
+        V p = kZero, power = kOne;
+        for (int j = 0; j < set.betaTerms; ++j, power *= x) p += Splat<V>(beta[j]) * power;
+        V penalty = Select<V>(p < kZero, kZero + p * p * kScale, kZero);
+        const V s = tau0 + tau1 * p + tau2 * p * p;
+        penalty = Select<V>(s < kZero, penalty + s * s * kScale, penalty);
+        Store(sizeP + u, p);
+        Store(sizeV + u, s * s);
+        Store(sizePenalty + u, penalty);
       }
-      const Double2 v = Load2(sizeV + u);
-      const Double2 variance = Select(v == kZero, kZeroV, v);
-      Store2(sizeVariance + u, variance);
-      const Double2 twoVariance = kTwo * variance;
-      Store2(sizeTwoVariance + u, twoVariance);
-      Store2(sizeInverseTwoVariance + u, kOne / twoVariance);
+      const V v = Load<V>(sizeV + u);
+      const V variance = Select<V>(v == kZero, kZeroV, v);
+      Store(sizeVariance + u, variance);
+      const V twoVariance = kTwo * variance;
+      Store(sizeTwoVariance + u, twoVariance);
+      Store(sizeInverseTwoVariance + u, kOne / twoVariance);
       smallVariance = smallVariance | (twoVariance < kSmallestScaled);
-      Store2(sizeTruncationBound + u, kClearlyBeyond * Sqrt2(variance));
-      const Double2 normaliser = Sqrt2(twoPi * variance);
-      Store2(sizeFactor + u, kOne / normaliser);
+      Store(sizeTruncationBound + u, kClearlyBeyond * SqrtLanes(variance));
+      const V normaliser = SqrtLanes(twoPi * variance);
+      Store(sizeFactor + u, kOne / normaliser);
     }
   }
 
   // Instar weights, the window of +-1% around the size under each instar,
-  // and their sum over the instars in order, two sizes at a time: the lower
-  // ends of both windows through the normal tail together, then the upper
-  // ends. Windows beyond 5 SDs need neither, and a pair of sizes with both
-  // beyond skips the tails.
-  const Double2 inverseSqrtTwoPi = Splat(1.0 / kSqrtTwoPi);
-  constexpr Double2 kLowerEnd = Splat(0.99), kUpperEnd = Splat(1.01);
-  constexpr Double2 kFloorWeight = Splat(kWeightFloor);
-  constexpr Double2 kMinusEnd = Splat(-37.0), kPlusEnd = Splat(37.0);
-  constexpr Double2 kNaN = Splat(std::numeric_limits<double>::quiet_NaN());
-  for (int u = 0; u < 2 * pairs; ++u) weightSum[u] = 0.0;
+  // and their sum over the instars in order, a lane width of sizes at a
+  // time: the lower ends of the windows through the normal tail together,
+  // then the upper ends. Windows beyond 5 SDs need neither, and sizes with
+  // every window beyond skip the tails.
+  const V inverseSqrtTwoPi = Splat<V>(1.0 / kSqrtTwoPi);
+  const V kLowerEnd = Splat<V>(0.99), kUpperEnd = Splat<V>(1.01);
+  const V kFloorWeight = Splat<V>(kWeightFloor);
+  const V kMinusEnd = Splat<V>(-37.0), kPlusEnd = Splat<V>(37.0);
+  const V kNaN = Splat<V>(std::numeric_limits<double>::quiet_NaN());
+  for (int u = 0; u < padded; ++u) weightSum[u] = 0.0;
   for (int k = 0; k < count; ++k) {
     double* weightK = weight + k * stride;
     const double proportion = proportions[k];
     if (set.gaussianInstars) {
       // Times 1/SD, unless that overflows (a subnormal SD), where 0 times
       // infinity would make a NaN of a window end at the mean.
-      const Double2 mean = Splat(means[k]), sd = Splat(sds[k]), inverseSd = Splat(1.0 / sds[k]);
+      const V mean = Splat<V>(means[k]), sd = Splat<V>(sds[k]);
+      const V inverseSd = Splat<V>(1.0 / sds[k]);
       const bool reciprocal = std::fabs(1.0 / sds[k]) < std::numeric_limits<double>::infinity() ||
                               !(std::fabs(sds[k]) > 0.0);
-      const Double2 proportion2 = Splat(proportion);
-      for (int u = 0; u < 2 * pairs; u += 2) {
-        const Double2 x = Load2(sizeX + u);
-        const Double2 lowerEnd = kLowerEnd * x - mean, upperEnd = kUpperEnd * x - mean;
-        const Double2 lower = reciprocal ? lowerEnd * inverseSd : lowerEnd / sd;
-        const Double2 upper = reciprocal ? upperEnd * inverseSd : upperEnd / sd;
-        const Bits2 within = WithinFiveSds(lower, upper);
+      const V proportionK = Splat<V>(proportion);
+      // Within, upper >= -5 and lower <= 5; an end beyond 37 SDs the other
+      // way has a tail below 1e-298, which makes no difference to a window
+      // of at least the tail at -5, and goes in at 37 SDs.
+      auto tails = [&](V from, V to) __attribute__((always_inline)) {
+        return NormalCdfLanes<true>(Clamped(to, kMinusEnd, kPlusEnd), inverseSqrtTwoPi, constants) -
+               NormalCdfLanes<true>(Clamped(from, kMinusEnd, kPlusEnd), inverseSqrtTwoPi,
+                                    constants);
+      };
+      for (int u = 0; u < padded; u += kWidth) {
+        const V x = Load<V>(sizeX + u);
+        const V lowerEnd = kLowerEnd * x - mean, upperEnd = kUpperEnd * x - mean;
+        const V lower = reciprocal ? lowerEnd * inverseSd : lowerEnd / sd;
+        const V upper = reciprocal ? upperEnd * inverseSd : upperEnd / sd;
+        const Bits within = WithinFiveSds(lower, upper);
         const int inside = LaneBits(within);
-        // Within, upper >= -5 and lower <= 5; an end beyond 37 SDs the other
-        // way has a tail below 1e-298, which makes no difference to a window
-        // of at least the tail at -5, and goes in at 37 SDs.
-        auto tails = [&](Double2 from, Double2 to) __attribute__((always_inline)) {
-          return NormalCdf2<true>(Clamped(to, kMinusEnd, kPlusEnd), inverseSqrtTwoPi, constants) -
-                 NormalCdf2<true>(Clamped(from, kMinusEnd, kPlusEnd), inverseSqrtTwoPi, constants);
-        };
-        Double2 window = kFloorWeight;
-        if (inside == 3) {
-          // Both within, so neither a NaN.
+        V window = kFloorWeight;
+        if (inside == kAllLanes) {
+          // All within, so none a NaN.
           window = tails(lower, upper);
         } else {
           // A size beyond 5 SDs takes the tails at 0 and keeps the floor.
           if (inside != 0) {
-            window =
-                Select(within, tails(Masked(within, lower), Masked(within, upper)), kFloorWeight);
+            window = Select<V>(within, tails(Masked<V>(within, lower), Masked<V>(within, upper)),
+                               kFloorWeight);
           }
-          const Bits2 missing = EitherNaN(lower, upper);
+          const Bits missing = EitherNaN(lower, upper);
           if (AnyLane(missing)) [[unlikely]] {
-            window = Select(missing, kNaN, window);
+            window = Select<V>(missing, kNaN, window);
           }
         }
-        const Double2 w = window * proportion2;
-        Store2(weightK + u, w);
-        Store2(weightSum + u, Load2(weightSum + u) + w);
+        const V w = window * proportionK;
+        Store(weightK + u, w);
+        Store(weightSum + u, Load<V>(weightSum + u) + w);
       }
     } else {
-      for (int u = 0; u < 2 * pairs; ++u) {
+      for (int u = 0; u < padded; ++u) {
         weightK[u] = InstarWindowProbability(set, state, k + 1, sizeX[u]) * proportion;
         weightSum[u] += weightK[u];
       }
@@ -499,56 +475,57 @@ double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
   // Each instar's prediction, and its density factor (truncated at zero
   // unless the truncation is negligible) times its normalised weight, both
   // stored size by size, an instar after the other.
-  const Double2 omega = Splat(state.Omega);
-  const Double2 lowerTailStart = Splat(set.lowerTailStart);
-  constexpr Double2 kMaxTail = Splat(kMaxLowerTail);
+  const V omega = Splat<V>(state.Omega);
+  const V lowerTailStart = Splat<V>(set.lowerTailStart);
+  const V kMaxTail = Splat<V>(kMaxLowerTail), kMinusFive = Splat<V>(-5.0);
   for (int k = 0; k < count; ++k) {
     const int at = k * stride;
-    const Double2 mean = Splat(means[k]), sd = Splat(sds[k]), inverseSd = Splat(1.0 / sds[k]);
+    const V mean = Splat<V>(means[k]), sd = Splat<V>(sds[k]), inverseSd = Splat<V>(1.0 / sds[k]);
     const bool scaled = sds[k] > 0.0;
     // Times 1/SD unless that overflows.
     const bool reciprocal = std::fabs(1.0 / sds[k]) < std::numeric_limits<double>::infinity();
     // One loop for each way of shifting the prediction.
-    auto sizes = [&](auto shifting) __attribute__((always_inline)) {
-      for (int u = 0; u < 2 * pairs; u += 2) {
-        const Double2 sum = Load2(weightSum + u);
-        const Double2 w = Select(sum != kZero, Load2(weight + at + u) / sum, kZero);
-        const Double2 p = Load2(sizeP + u);
-        Double2 pk = p;
+    auto eachSize = [&](auto shifting) __attribute__((always_inline)) {
+      for (int u = 0; u < padded; u += kWidth) {
+        const V sum = Load<V>(weightSum + u);
+        const V w = Select<V>(sum != kZero, Load<V>(weight + at + u) / sum, kZero);
+        const V p = Load<V>(sizeP + u);
+        V pk = p;
         if constexpr (shifting != Shift::None) {
-          const Double2 shift = omega * p * (Load2(sizeX + u) - mean);
+          const V shift = omega * p * (Load<V>(sizeX + u) - mean);
           pk = p + (shifting == Shift::Reciprocal ? shift * inverseSd : shift / sd);
         }
-        conditional[u * count + k] = pk[0];
-        conditional[(u + 1) * count + k] = pk[1];
-        Double2 f = Load2(sizeFactor + u);
-        if (LaneBits(pk > Load2(sizeTruncationBound + u)) != 3) {
-          const Double2 z0 = -pk / Sqrt2(Load2(sizeVariance + u));
-          const Bits2 truncated = z0 > kMinusFive;
+#pragma GCC unroll 4
+        for (int j = 0; j < kWidth; ++j) conditional[(u + j) * count + k] = pk[j];
+        V f = Load<V>(sizeFactor + u);
+        if (!AllLanes(pk > Load<V>(sizeTruncationBound + u))) {
+          const V z0 = -pk / SqrtLanes(Load<V>(sizeVariance + u));
+          const Bits truncated = z0 > kMinusFive;
           if (AnyLane(truncated)) {
-            const Double2 p0 = NormalCdf2(z0, inverseSqrtTwoPi, constants) - lowerTailStart;
-            const Double2 kept = Select(p0 >= kOne, kMaxTail, p0);
-            f = Select(truncated, f / (kOne - kept), f);
+            const V p0 = NormalCdfLanes(z0, inverseSqrtTwoPi, constants) - lowerTailStart;
+            const V kept = Select<V>(p0 >= kOne, kMaxTail, p0);
+            f = Select<V>(truncated, f / (kOne - kept), f);
           }
         }
-        const Double2 weighted = f * w;
-        weightedFactor[u * count + k] = weighted[0];
-        weightedFactor[(u + 1) * count + k] = weighted[1];
+        const V weighted = f * w;
+#pragma GCC unroll 4
+        for (int j = 0; j < kWidth; ++j) weightedFactor[(u + j) * count + k] = weighted[j];
       }
     };
     if (!scaled) {
-      sizes(std::integral_constant<Shift, Shift::None>{});
+      eachSize(std::integral_constant<Shift, Shift::None>{});
     } else if (reciprocal) {
-      sizes(std::integral_constant<Shift, Shift::Reciprocal>{});
+      eachSize(std::integral_constant<Shift, Shift::Reciprocal>{});
     } else {
-      sizes(std::integral_constant<Shift, Shift::Divided>{});
+      eachSize(std::integral_constant<Shift, Shift::Divided>{});
     }
   }
 
-  // Records in pairs: what they report, their densities under every instar
-  // in order (the first instar sets the likelihood, the others add to it),
-  // and -ln of the likelihood. The floor is for likelihoods that underflow,
-  // not for NaN. Terms and penalties add up in record order.
+  // Records a lane width at a time (then a pair, then one): what they
+  // report, their densities under every instar in order (the first instar
+  // sets the likelihood, the others add to it), and -ln of the likelihood.
+  // The floor is for likelihoods that underflow, not for NaN. Terms and
+  // penalties add up in record order.
   double* predicted = &work.PredictedIncrement[1];
   double* postMoult = &work.PredictedPostMoultSize[1];
   double* variances = &work.IncrementVariance[1];
@@ -560,12 +537,18 @@ double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
   auto term = [](double l) {
     return std::isnan(l) ? l : l > kLikelihoodFloor ? -std::log(l) : kFlooredTerm;
   };
-  constexpr Double2 kFloor = Splat(kLikelihoodFloor);
-  constexpr Double2 kInfinity = Splat(std::numeric_limits<double>::infinity());
+  // The constants for lanes of type L.
+  auto constantsFor = [&]<class L>(std::type_identity<L>) -> const LaneConstants<L>& {
+    if constexpr (std::is_same_v<L, V>) {
+      return constants;
+    } else {
+      return pairConstants;
+    }
+  };
   // With the instar count a constant for the usual few instars.
   auto recordPasses = [&](auto instars, auto reciprocalVariances) __attribute__((always_inline)) {
     const int n = instars;
-    auto report = [&](int i, int u) {
+    auto report = [&](int i, int u) __attribute__((always_inline)) {
       const double p = sizeP[u], variance = sizeVariance[u];
       predicted[i] = p;
       postMoult[i] = recordX[i] + p;
@@ -578,72 +561,90 @@ double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
       int k = 0;
 #pragma GCC unroll 4
       for (; k + 1 < n; k += 2) {
-        Store2(out + k, Load2(row + k));
-        Store2(varianceOut + k, Splat(variance));
+        Store(out + k, Load<Double2>(row + k));
+        Store(varianceOut + k, Splat<Double2>(variance));
       }
       if (k < n) {
         out[k] = row[k];
         varianceOut[k] = variance;
       }
     };
-    auto finish = [&](int i, Double2 likelihood) __attribute__((always_inline)) {
-      Double2 pairTerms;
-      if (BothBetween(likelihood, kFloor, kInfinity)) [[likely]] {
-        pairTerms = -Log2(likelihood, constants);
+    // -ln of the likelihoods; a lane that underflows, overflows or is NaN
+    // takes the single form.
+    auto finish = [&]<class L>(int i, L likelihood) __attribute__((always_inline)) {
+      const BitsOf<L> usual = Between(likelihood, Splat<L>(kLikelihoodFloor),
+                                      Splat<L>(std::numeric_limits<double>::infinity()));
+      L recordTerms;
+      if (AllLanes(usual)) [[likely]] {
+        recordTerms = -LogLanes(likelihood, constantsFor(std::type_identity<L>{}));
       } else {
-        pairTerms = Double2{term(likelihood[0]), term(likelihood[1])};
+        recordTerms = -LogLanes(Select<L>(usual, likelihood, Splat<L>(1.0)),
+                                constantsFor(std::type_identity<L>{}));
+        for (int j = 0; j < kLanes<L>; ++j) {
+          if (usual[j] == 0) recordTerms[j] = term(likelihood[j]);
+        }
       }
-      Store2(terms + i, pairTerms);
-      total += pairTerms[0];
-      total += pairTerms[1];
+      Store(terms + i, recordTerms);
+#pragma GCC unroll 4
+      for (int j = 0; j < kLanes<L>; ++j) total += recordTerms[j];
     };
     // The exponents, at most 0 (or NaN): one range check for them all.
     constexpr int kExponents = std::is_same_v<decltype(instars), int> ? 1 : int{instars};
-    int i = 0;
-    for (; i + 1 < records; i += 2) {
-      const int u0 = static_cast<int>(recordSize[i]), u1 = static_cast<int>(recordSize[i + 1]);
-      report(i, u0);
-      report(i + 1, u1);
-      const double* row0 = conditional + u0 * n;
-      const double* row1 = conditional + u1 * n;
-      const double* weighted0 = weightedFactor + u0 * n;
-      const double* weighted1 = weightedFactor + u1 * n;
-      const Double2 delta = Load2(recordDelta + i);
-      const Double2 twoVariance =
-          reciprocalVariances ? Double2{sizeInverseTwoVariance[u0], sizeInverseTwoVariance[u1]}
-                              : Double2{sizeTwoVariance[u0], sizeTwoVariance[u1]};
+    auto block = [&]<class L>(int i, std::type_identity<L>) __attribute__((always_inline)) {
+      constexpr int lanes = kLanes<L>;
+      const LaneConstants<L>& c = constantsFor(std::type_identity<L>{});
+      int u[lanes];
+      const double* rows[lanes];
+      const double* weighted[lanes];
+#pragma GCC unroll 4
+      for (int j = 0; j < lanes; ++j) {
+        u[j] = static_cast<int>(recordSize[i + j]);
+        report(i + j, u[j]);
+        rows[j] = conditional + u[j] * n;
+        weighted[j] = weightedFactor + u[j] * n;
+      }
+      const L delta = Load<L>(recordDelta + i);
+      const L twoVariance =
+          Gather<L>(reciprocalVariances ? sizeInverseTwoVariance : sizeTwoVariance, u);
       if (kExponents < n) {
         // Many instars: each exponential checks its own.
-        Double2 likelihood = kZero;
+        L likelihood = Splat<L>(0.0);
         for (int k = 0; k < n; ++k) {
-          const Double2 deviation = delta - Double2{row0[k], row1[k]};
-          const Double2 square = deviation * deviation;
-          const Double2 q = reciprocalVariances ? square * twoVariance : square / twoVariance;
-          const Double2 density = FastExp2(-q, constants) * Double2{weighted0[k], weighted1[k]};
+          const L deviation = delta - GatherColumn<L>(rows, k);
+          const L square = deviation * deviation;
+          const L q = reciprocalVariances ? square * twoVariance : square / twoVariance;
+          const L density = FastExpLanes(-q, c) * GatherColumn<L>(weighted, k);
           likelihood = k == 0 ? density : likelihood + density;
         }
         finish(i, likelihood);
-        continue;
+        return;
       }
-      Double2 exponent[kExponents];
-      Bits2 inRange = ~Bits2{0, 0};
+      L exponent[kExponents];
+      BitsOf<L> inRange = SplatBits<L>(~0ULL);
 #pragma GCC unroll 4
       for (int k = 0; k < n; ++k) {
-        const Double2 deviation = delta - Double2{row0[k], row1[k]};
-        const Double2 square = deviation * deviation;
+        const L deviation = delta - GatherColumn<L>(rows, k);
+        const L square = deviation * deviation;
         exponent[k] = -(reciprocalVariances ? square * twoVariance : square / twoVariance);
-        inRange &= exponent[k] > constants.expLow;
+        inRange &= Above(exponent[k], c.expLow);
       }
-      const bool plain = LaneBits(inRange) == 3;
-      Double2 likelihood = kZero;
+      const bool plain = AllLanes(inRange);
+      L likelihood = Splat<L>(0.0);
 #pragma GCC unroll 4
       for (int k = 0; k < n; ++k) {
-        const Double2 e =
-            plain ? FastExp2InRange(exponent[k], constants) : FastExp2(exponent[k], constants);
-        const Double2 density = e * Double2{weighted0[k], weighted1[k]};
+        const L e = plain ? FastExpLanesInRange(exponent[k], c) : FastExpLanes(exponent[k], c);
+        const L density = e * GatherColumn<L>(weighted, k);
         likelihood = k == 0 ? density : likelihood + density;
       }
       finish(i, likelihood);
+    };
+    int i = 0;
+    for (; i + kWidth <= records; i += kWidth) block(i, std::type_identity<V>{});
+    if constexpr (kWidth != 2) {
+      if (i + 2 <= records) {
+        block(i, std::type_identity<Double2>{});
+        i += 2;
+      }
     }
     if (i < records) {
       const int u = static_cast<int>(recordSize[i]);
@@ -679,6 +680,46 @@ double GaussianWithoutError(const IncrementSettings& set, const ModelData& data,
   return total;
 }
 
+double GaussianWithoutErrorPairs(const IncrementSettings& set, const ModelData& data,
+                                 ModelState& state, ModelWork& work) {
+  return GaussianWithoutErrorLanes<Double2>(set, data, state, work);
+}
+
+#if defined(__GNUC__) && defined(__x86_64__)
+// The same passes four lanes at a time, for processors with AVX2 (no fused
+// multiply-add, so each lane rounds as it does two at a time).
+[[gnu::target("avx2")]] double GaussianWithoutErrorQuads(const IncrementSettings& set,
+                                                         const ModelData& data, ModelState& state,
+                                                         ModelWork& work) {
+  return GaussianWithoutErrorLanes<Double4>(set, data, state, work);
+}
+
+bool FourLanesAvailable() {
+  static const bool available = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+  }();
+  return available;
+}
+#else
+double GaussianWithoutErrorQuads(const IncrementSettings& set, const ModelData& data,
+                                 ModelState& state, ModelWork& work) {
+  return GaussianWithoutErrorPairs(set, data, state, work);
+}
+
+bool FourLanesAvailable() {
+  return false;
+}
+#endif
+
+std::atomic<int> gLaneLimit{4};
+
+double GaussianWithoutError(const IncrementSettings& set, const ModelData& data, ModelState& state,
+                            ModelWork& work) {
+  if (IncrementLanes() == 4) return GaussianWithoutErrorQuads(set, data, state, work);
+  return GaussianWithoutErrorPairs(set, data, state, work);
+}
+
 void StoreRecord(int r, double x, double term, const SizeTerms& size, ModelWork& work) {
   work.PredictedIncrement[r] = size.predicted;
   work.PredictedPostMoultSize[r] = x + size.predicted;
@@ -704,6 +745,14 @@ void CopyRecord(int from, int to, ModelWork& work) {
 }
 
 }  // namespace
+
+int IncrementLanes() {
+  return gLaneLimit.load(std::memory_order_relaxed) == 4 && FourLanesAvailable() ? 4 : 2;
+}
+
+void LimitIncrementLanes(int lanes) {
+  gLaneLimit.store(lanes >= 4 ? 4 : 2, std::memory_order_relaxed);
+}
 
 double IncrementNegLogLikelihood(const Vector& values, const ModelData& data, ModelState& state,
                                  ModelWork& work) {

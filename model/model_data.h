@@ -116,11 +116,11 @@ struct SizeComponent {
   int sameAs = 0;  // an earlier instar with the same prediction (0: none)
 };
 
-// Length of each array in the increment loop's scratch block (even, above
-// the record count), and the doubles the block needs for this many records
-// and increment instars.
+// Length of each array in the increment loop's scratch block (a multiple of
+// 4, above the record count), and the doubles the block needs for this many
+// records and increment instars.
 constexpr int IncrementScratchStride(int records) {
-  return (records + 2) / 2 * 2;
+  return (records + 4) / 4 * 4;
 }
 constexpr int IncrementScratchLength(int records, int instars) {
   return IncrementScratchStride(records) * (11 + 3 * instars);

@@ -23,6 +23,7 @@
 #include "engine/log_gamma.h"
 #include "model/carapex_evaluator.h"
 #include "model/distributions.h"
+#include "model/lane_math.h"
 #include "model/likelihood.h"
 #include "model/parameter_layout.h"
 
@@ -454,13 +455,13 @@ TEST(FastIncrementLikelihood, InlinedExponentialMatchesTheLibrary) {
   EXPECT_TRUE(std::isnan(FastExp(std::numeric_limits<double>::quiet_NaN())));
 }
 
-// The increment loops take exponentials, normal tails and logarithms two at
-// a time: the exponential must give FastExp's bits lane for lane (edges and
-// NaN included), the tails the five-term approximation's value, and the
-// logarithm the library's to within an ulp over the likelihoods a record can
-// have.
-TEST(FastIncrementLikelihood, PairedFunctionsMatchTheirSingleForms) {
-  using namespace pair_math;
+// The increment loops take exponentials, normal tails and logarithms two or
+// four at a time: the exponential must give FastExp's bits lane for lane
+// (edges and NaN included), the tails the five-term approximation's value,
+// and the logarithm the library's to within an ulp over the likelihoods a
+// record can have.
+TEST(FastIncrementLikelihood, LaneFunctionsMatchTheirSingleForms) {
+  using namespace lane_math;
   std::mt19937_64 random(17);
   std::uniform_real_distribution<double> wide(-720.0, 720.0), narrow(-40.0, 1.0);
   auto same_bits = [](double a, double b) {
@@ -471,19 +472,27 @@ TEST(FastIncrementLikelihood, PairedFunctionsMatchTheirSingleForms) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   std::vector<double> arguments = {-inf, inf, nan, -745.5, -700.0, 700.0, 699.9, -699.9, 0.0, -0.0};
   for (int i = 0; i < 100000; ++i) arguments.push_back(i % 2 ? wide(random) : narrow(random));
-  for (std::size_t i = 0; i + 1 < arguments.size(); ++i) {
-    const Double2 e = FastExp2(Double2{arguments[i], arguments[i + 1]});
-    ASSERT_TRUE(same_bits(e[0], FastExp(arguments[i]))) << arguments[i];
-    ASSERT_TRUE(same_bits(e[1], FastExp(arguments[i + 1]))) << arguments[i + 1];
+  for (std::size_t i = 0; i + 3 < arguments.size(); ++i) {
+    const Double2 e = FastExpLanes(Double2{arguments[i], arguments[i + 1]});
+    const Double4 four =
+        FastExpLanes(Double4{arguments[i], arguments[i + 1], arguments[i + 2], arguments[i + 3]});
+    for (int j = 0; j < 4; ++j) {
+      ASSERT_TRUE(same_bits(four[j], FastExp(arguments[i + j]))) << arguments[i + j];
+      if (j < 2) {
+        ASSERT_TRUE(same_bits(e[j], FastExp(arguments[i + j]))) << arguments[i + j];
+      }
+    }
   }
 
   std::uniform_real_distribution<double> z(-9.0, 9.0);
   const Double2 inverse = Splat(1.0 / std::sqrt(8.0 * std::atan(1.0)));
   for (int i = 0; i < 20000; ++i) {
     const double a = i == 0 ? 0.0 : z(random), b = i == 0 ? -60.0 : z(random);
-    const Double2 p = NormalCdf2(Double2{a, b}, inverse);
+    const Double2 p = NormalCdfLanes(Double2{a, b}, inverse);
     EXPECT_NEAR(p[0], NormalDistribution(a), 1e-15) << a;
     EXPECT_NEAR(p[1], NormalDistribution(b), 1e-15) << b;
+    const Double4 four = NormalCdfLanes(Double4{b, a, a, b}, Splat<Double4>(inverse[0]));
+    EXPECT_TRUE(same_bits(four[0], p[1]) && same_bits(four[1], p[0])) << a << ", " << b;
   }
 
   std::uniform_real_distribution<double> exponent(-46.0, 30.0), near_one(0.9, 1.1);
@@ -491,15 +500,90 @@ TEST(FastIncrementLikelihood, PairedFunctionsMatchTheirSingleForms) {
   for (int i = 0; i < 100000; ++i) {
     const double a = i % 3 ? std::exp(exponent(random)) : near_one(random);
     const double b = i == 0 ? 1.0 : std::exp(exponent(random));
-    const Double2 l = Log2(Double2{a, b});
+    const Double2 l = LogLanes(Double2{a, b});
     for (const auto& [x, fast] : {std::pair{a, l[0]}, std::pair{b, l[1]}}) {
       const double exact = std::log(x);
       const double ulp = std::nextafter(std::fabs(exact), inf) - std::fabs(exact);
       worst = std::max(worst, std::fabs(fast - exact) / ulp);
     }
+    const Double4 four = LogLanes(Double4{b, a, b, a});
+    EXPECT_TRUE(same_bits(four[0], l[1]) && same_bits(four[1], l[0])) << a << ", " << b;
   }
   EXPECT_LE(worst, 1.0);
-  EXPECT_EQ(Log2(Splat(1.0))[0], 0.0);
+  EXPECT_EQ(LogLanes(Splat(1.0))[0], 0.0);
+}
+
+// Where the processor has AVX2 the Gaussian loop works four records and sizes
+// at a time, with pairs and single records for what is left over. A fit must
+// not depend on the machine: two lanes and four give the same bits for every
+// record count, instar count and the vectors that take the loop's side roads
+// (floors, penalties, overflowing sizes, tiny variances, NaN).
+TEST(FastIncrementLikelihood, TwoAndFourLanesGiveTheSameBits) {
+  LimitIncrementLanes(4);
+  if (IncrementLanes() != 4) GTEST_SKIP() << "this processor runs two lanes only";
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  struct Change {
+    int parameter;
+    double value;
+  } changes[] = {{0, 0.0},
+                 {param::kBeta0, -6.0},
+                 {param::kTau0, 0.0},
+                 {param::kOmega, 3.0},
+                 {param::kSigma1, 1e-9},
+                 {param::kMu0, 400.0},
+                 {param::kBeta0 + 8, 1e300},
+                 {param::kMu0, nan}};
+  // NaN payloads follow the order of operands, which the compiler chooses.
+  auto same = [](double a, double b) {
+    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b) ||
+           (std::isnan(a) && std::isnan(b));
+  };
+  struct Run {
+    double objective = 0.0;
+    ModelState state;
+    ModelWork work;
+  };
+  auto evaluate = [](const ModelData& data, const Vector& values, int lanes) {
+    LimitIncrementLanes(lanes);
+    Run run;
+    run.state.Resize(data);
+    run.work.Resize(data);
+    Vector copy = values;
+    run.objective = EvaluateCarapex(data, copy, run.state, run.work);
+    return run;
+  };
+  std::mt19937 random(3);
+  for (int instars : {1, 3, 5, 6}) {
+    const ModelData all = IncrementData(instars, false, false);
+    for (int records : {1, 2, 3, 5, 6, 7, all.IncrementRecordCount}) {
+      ModelData data = all;
+      data.IncrementRecordCount = records;
+      for (const Change& change : changes) {
+        Vector values = change.parameter == 0 ? Perturbed(BaseVector(data, 0.15, 0.0), random)
+                                              : BaseVector(data, 0.15, 0.0);
+        if (change.parameter != 0) values[change.parameter] = change.value;
+        if (change.parameter == param::kTau0) values[param::kTau0 + 1] = 0.0;
+        const std::string what = std::to_string(instars) + " instars, " + std::to_string(records) +
+                                 " records, parameter " + std::to_string(change.parameter);
+        const Run two = evaluate(data, values, 2), four = evaluate(data, values, 4);
+        ASSERT_TRUE(same(two.objective, four.objective)) << what;
+        ASSERT_TRUE(same(two.state.Penalty, four.state.Penalty)) << what;
+        for (int r = 1; r <= records; ++r) {
+          bool equal = same(two.work.RecordTerm[r], four.work.RecordTerm[r]) &&
+                       same(two.work.RecordPenalty[r], four.work.RecordPenalty[r]) &&
+                       same(two.work.PredictedIncrement[r], four.work.PredictedIncrement[r]) &&
+                       same(two.work.IncrementVariance[r], four.work.IncrementVariance[r]);
+          for (int k = 1; k <= instars; ++k) {
+            equal = equal &&
+                    same(two.work.ConditionalIncrement(r, k), four.work.ConditionalIncrement(r, k));
+          }
+          ASSERT_TRUE(equal) << what << ", record " << r << ": " << two.work.RecordTerm[r] << " / "
+                             << four.work.RecordTerm[r];
+        }
+      }
+    }
+  }
+  LimitIncrementLanes(4);
 }
 
 }  // namespace

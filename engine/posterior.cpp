@@ -119,6 +119,7 @@ class PosteriorRun : public EvaluationRun {
   bool AddValue(int k, long long c, double objective, ProbabilitySum& sum);
   bool PollInterrupt();
   void ShowCallStatus();
+  bool ContinueAfterCall(int k);
   void ShowPointStatus(int k, double value);
   bool NonFinite(int k);
   void Finish();
@@ -361,13 +362,7 @@ bool PosteriorRun::IntegratePoint(int k, double& minusLn) {
     if (!std::isfinite(objective)) return NonFinite(k);
     minusLn = MinusLnValue(wb_, objective);
     ShowPointStatus(k, points_.ProfileValues[k]);
-    ShowCallStatus();
-    desktop_.Yield();
-    if (PollInterrupt()) {
-      quitPoint_ = k;
-      return false;
-    }
-    return true;
+    return ContinueAfterCall(k);
   }
   ProbabilitySum sum;
   const bool finished =
@@ -386,12 +381,7 @@ bool PosteriorRun::IntegrateSerially(int k, ProbabilitySum& sum) {
     const double objective = EvaluateObjective(wb_, point, 1);
     ++done_;
     if (!AddValue(k, c, objective, sum)) return NonFinite(k);
-    ShowCallStatus();
-    desktop_.Yield();
-    if (PollInterrupt()) {
-      quitPoint_ = k;
-      return false;
-    }
+    if (!ContinueAfterCall(k)) return false;
   }
   return true;
 }
@@ -443,6 +433,16 @@ bool PosteriorRun::PollInterrupt() {
   if (!QuitAfterInterrupt(kBayesInterruptTitle)) return false;
   quit_ = true;
   return true;
+}
+
+// After a serial call at point k: the status, the event loop and the
+// interrupt question; false when the user quits.
+bool PosteriorRun::ContinueAfterCall(int k) {
+  ShowCallStatus();
+  desktop_.Yield();
+  if (!PollInterrupt()) return true;
+  quitPoint_ = k;
+  return false;
 }
 
 void PosteriorRun::ShowCallStatus() {

@@ -315,9 +315,6 @@ template <class V>
 
   LaneConstants<V> constants = kLaneConstants<V>;
   KeepInMemory(constants);
-  // A record pair left over from four-lane blocks.
-  LaneConstants<Double2> pairConstants = kLaneConstants<Double2>;
-  if constexpr (kWidth != 2) KeepInMemory(pairConstants);
 
   // The scratch block: arrays of `stride` (a multiple of 4, above the record
   // count) per size u and per record, and `count` of them per (instar k,
@@ -537,12 +534,13 @@ template <class V>
   auto term = [](double l) {
     return std::isnan(l) ? l : l > kLikelihoodFloor ? -std::log(l) : kFlooredTerm;
   };
-  // The constants for lanes of type L.
+  // The constants for lanes of type L: the loop's own copy, or for the one
+  // pair left over from four-lane blocks the shared table.
   auto constantsFor = [&]<class L>(std::type_identity<L>) -> const LaneConstants<L>& {
     if constexpr (std::is_same_v<L, V>) {
       return constants;
     } else {
-      return pairConstants;
+      return kLaneConstants<L>;
     }
   };
   // With the instar count a constant for the usual few instars.

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "app/batch_views.h"
-#include "engine/commands.h"
-#include "engine/workbench.h"
+#include "engine/commands/commands.h"
+#include "engine/state/workbench.h"
 #include "platform/scripted_desktop.h"
 
 namespace estimetrix {

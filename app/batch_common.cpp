@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "app/batch_runner.h"
-#include "engine/algorithm_data.h"
+#include "engine/state/algorithm_data.h"
 
 namespace estimetrix {
 

@@ -6,9 +6,9 @@
 #include <sstream>
 
 #include "app/batch_runner.h"
-#include "engine/covariance.h"
-#include "engine/covariance_report.h"
-#include "engine/format.h"
+#include "engine/base/format.h"
+#include "engine/covariance/covariance.h"
+#include "engine/covariance/covariance_report.h"
 
 namespace estimetrix {
 

@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "app/batch_runner.h"
-#include "engine/evaluation_commands.h"
-#include "engine/format.h"
-#include "engine/likelihood_profile.h"
-#include "engine/posterior.h"
-#include "engine/report_file.h"
+#include "engine/base/format.h"
+#include "engine/bayesian/likelihood_profile.h"
+#include "engine/bayesian/posterior.h"
+#include "engine/commands/evaluation_commands.h"
+#include "engine/state/report_file.h"
 
 namespace estimetrix {
 

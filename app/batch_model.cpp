@@ -2,10 +2,10 @@
 // choices), initialisation and loading, and the evaluate command.
 
 #include "app/batch_runner.h"
-#include "engine/algorithm_data.h"
-#include "engine/algorithm_file.h"
-#include "engine/format.h"
-#include "engine/objective.h"
+#include "engine/base/format.h"
+#include "engine/objective/objective.h"
+#include "engine/state/algorithm_data.h"
+#include "engine/state/algorithm_file.h"
 #include "model/initialize.h"
 
 namespace estimetrix {

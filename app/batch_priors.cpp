@@ -5,11 +5,11 @@
 #include <memory>
 
 #include "app/batch_runner.h"
-#include "engine/format.h"
-#include "engine/prior_editor.h"
-#include "engine/prior_profile.h"
-#include "engine/prior_review.h"
-#include "engine/priors_file.h"
+#include "engine/base/format.h"
+#include "engine/bayesian/prior_editor.h"
+#include "engine/bayesian/prior_profile.h"
+#include "engine/bayesian/prior_review.h"
+#include "engine/bayesian/priors_file.h"
 #include "platform/text_file.h"
 
 namespace estimetrix {

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "app/batch_runner.h"
-#include "engine/format.h"
+#include "engine/base/format.h"
 #include "ranking/ranking_commands.h"
 
 namespace estimetrix {

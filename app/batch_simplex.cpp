@@ -5,11 +5,11 @@
 #include <limits>
 
 #include "app/batch_runner.h"
-#include "engine/algorithm_data.h"
-#include "engine/algorithm_file.h"
-#include "engine/format.h"
-#include "engine/objective.h"
-#include "engine/simplex.h"
+#include "engine/base/format.h"
+#include "engine/minimizers/simplex.h"
+#include "engine/objective/objective.h"
+#include "engine/state/algorithm_data.h"
+#include "engine/state/algorithm_file.h"
 #include "platform/text_file.h"
 
 namespace estimetrix {

@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "app/batch_runner.h"
-#include "engine/format.h"
-#include "engine/report_file.h"
+#include "engine/base/format.h"
+#include "engine/state/report_file.h"
 #include "model/goodness_of_fit.h"
 #include "model/results_summary.h"
 

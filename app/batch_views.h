@@ -6,11 +6,11 @@
 #include <ostream>
 #include <string>
 
-#include "engine/commands.h"
-#include "engine/covariance.h"
-#include "engine/marquardt.h"
-#include "engine/objective.h"
-#include "engine/simplex.h"
+#include "engine/commands/commands.h"
+#include "engine/covariance/covariance.h"
+#include "engine/minimizers/marquardt.h"
+#include "engine/minimizers/simplex.h"
+#include "engine/objective/objective.h"
 
 namespace estimetrix {
 

@@ -9,9 +9,9 @@
 #include <QTimer>
 #include <string>
 
-#include "engine/algorithm_file.h"
-#include "engine/commands.h"
-#include "engine/workbench.h"
+#include "engine/commands/commands.h"
+#include "engine/state/algorithm_file.h"
+#include "engine/state/workbench.h"
 #include "model/initialize.h"
 #include "ui/main_window.h"
 #include "ui/menu_form.h"

@@ -10,11 +10,11 @@
 #include <optional>
 #include <string>
 
-#include "engine/algorithm_file.h"
-#include "engine/covariance.h"
-#include "engine/covariance_report.h"
-#include "engine/marquardt.h"
-#include "engine/workbench.h"
+#include "engine/covariance/covariance.h"
+#include "engine/covariance/covariance_report.h"
+#include "engine/minimizers/marquardt.h"
+#include "engine/state/algorithm_file.h"
+#include "engine/state/workbench.h"
 #include "model/initialize.h"
 #include "platform/scripted_desktop.h"
 #include "tests/support/recording_marquardt_view.h"

@@ -16,11 +16,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/algorithm_data.h"
-#include "engine/algorithm_file.h"
-#include "engine/marquardt.h"
-#include "engine/simplex.h"
-#include "engine/workbench.h"
+#include "engine/minimizers/marquardt.h"
+#include "engine/minimizers/simplex.h"
+#include "engine/state/algorithm_data.h"
+#include "engine/state/algorithm_file.h"
+#include "engine/state/workbench.h"
 #include "model/initialize.h"
 #include "platform/scripted_desktop.h"
 #include "tests/support/nist_fit.h"

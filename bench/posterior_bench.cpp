@@ -11,10 +11,10 @@
 #include <optional>
 #include <string>
 
-#include "engine/algorithm_file.h"
-#include "engine/evaluation_commands.h"
-#include "engine/posterior.h"
-#include "engine/workbench.h"
+#include "engine/bayesian/posterior.h"
+#include "engine/commands/evaluation_commands.h"
+#include "engine/state/algorithm_file.h"
+#include "engine/state/workbench.h"
 #include "model/initialize.h"
 #include "platform/scripted_desktop.h"
 #include "tests/support/evaluation_session.h"

@@ -3,40 +3,34 @@
 // one part is needed; this one is for orientation and for programs that use
 // the whole engine.
 //
-// State
-//   Workbench            the one state object of a session (workbench.h)
-//   AlgorithmData, EstimationState, FuseGroupTable, FreeParameterList,
-//   DerivativeChoice     (algorithm_data.h)
-//   Model, SimpleModel, ModelEvaluator: the model contract (model.h)
-// Commands of the main menu
-//   RunMenuCommand, ApplyCommandOutcome, ApplyMenuLoadRules, CommandOutcome,
-//   CommandViews, CommandContext, MenuState (commands.h); MenuView (menu_view.h)
-// Files
-//   the algorithm file: ReadAlgorithmFile, LoadAlgorithmData, Save_Alg (algorithm_file.h)
-//   the minimization log (minimization_log.h)
-// Computations
-//   EvaluateObjective, OneFunctionCall (objective.h)
-//   EvaluateBatch: independent points side by side (evaluation_batch.h)
-//   RunSimplex (simplex.h), MarquardtSetup / MarquardtMinimize (marquardt.h)
-//   LuDecompose, LuSolve, InvertMatrix, CholeskyTest (matrix.h)
-//   CovarianceCalculator (covariance.h), BuildCovarianceReport, SaveCovarianceFile
-//   (covariance_report.h)
-//   StepsCanMoveParameters: the check before a minimizer runs (step_check.h)
-// Text
-//   RightJustify, FormatNumber, GeneralNumber, StrictReal, StrictInteger (format.h)
+// The rooms, lowest first; a room includes only itself and the rooms before it.
+//   base/        the array type, number formats and texts, LogGamma, clock texts
+//   state/       the Workbench and everything it holds (AlgorithmData,
+//                EstimationState, the model contract, the priors table, the
+//                minimizers' and covariance state, distribution summaries), its
+//                files (the algorithm file, report files, the minimization log),
+//                the views the commands talk to and CommandContext / CommandOutcome
+//   objective/   EvaluateObjective, OneFunctionCall, the prior term and
+//                EvaluateBatch (independent points side by side)
+//   minimizers/  RunSimplex, MarquardtSetup / MarquardtMinimize, LuDecompose,
+//                LuSolve, InvertMatrix, CholeskyTest, StepsCanMoveParameters
+//   covariance/  CovarianceCalculator, BuildCovarianceReport, SaveCovarianceFile
+//   bayesian/    the priors file, editor, review and profile; the posterior and
+//                the likelihood profile on their shared EvaluationRun
+//   commands/    RunMenuCommand and one function per menu command
 
-#include "engine/algorithm_data.h"
-#include "engine/algorithm_file.h"
-#include "engine/commands.h"
-#include "engine/covariance.h"
-#include "engine/covariance_report.h"
-#include "engine/evaluation_batch.h"
-#include "engine/format.h"
-#include "engine/marquardt.h"
-#include "engine/matrix.h"
-#include "engine/menu_view.h"
-#include "engine/model.h"
-#include "engine/objective.h"
-#include "engine/simplex.h"
-#include "engine/step_check.h"
-#include "engine/workbench.h"
+#include "engine/base/format.h"
+#include "engine/commands/commands.h"
+#include "engine/covariance/covariance.h"
+#include "engine/covariance/covariance_report.h"
+#include "engine/minimizers/marquardt.h"
+#include "engine/minimizers/matrix.h"
+#include "engine/minimizers/simplex.h"
+#include "engine/minimizers/step_check.h"
+#include "engine/objective/evaluation_batch.h"
+#include "engine/objective/objective.h"
+#include "engine/state/algorithm_data.h"
+#include "engine/state/algorithm_file.h"
+#include "engine/state/menu_view.h"
+#include "engine/state/model.h"
+#include "engine/state/workbench.h"

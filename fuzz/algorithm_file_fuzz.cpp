@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/algorithm_file.h"
-#include "engine/workbench.h"
+#include "engine/state/algorithm_file.h"
+#include "engine/state/workbench.h"
 #include "fuzz/fuzz_support.h"
 #include "platform/text_file.h"
 

@@ -6,10 +6,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/prior_review.h"
-#include "engine/priors.h"
-#include "engine/priors_file.h"
-#include "engine/workbench.h"
+#include "engine/bayesian/prior_review.h"
+#include "engine/bayesian/priors_file.h"
+#include "engine/objective/priors.h"
+#include "engine/state/workbench.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

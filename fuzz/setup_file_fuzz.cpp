@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "engine/workbench.h"
+#include "engine/state/workbench.h"
 #include "fuzz/fuzz_support.h"
 #include "model/initialize.h"
 

@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "engine/model.h"
+#include "engine/state/model.h"
 #include "model/model_data.h"
 
 namespace estimetrix {

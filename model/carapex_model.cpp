@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "engine/format.h"
+#include "engine/base/format.h"
 #include "model/carapex_evaluator.h"
 #include "model/data_files.h"
 #include "model/likelihood.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/model.h"
+#include "engine/state/model.h"
 #include "model/carapex_setup.h"
 #include "model/model_data.h"
 

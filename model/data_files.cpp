@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "engine/format.h"
+#include "engine/base/format.h"
 #include "platform/text_file.h"
 
 namespace estimetrix {

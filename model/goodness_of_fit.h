@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/array.h"
+#include "engine/base/array.h"
 #include "model/model_data.h"
 #include "model/random_deviates.h"
 

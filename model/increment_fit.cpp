@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/format.h"
+#include "engine/base/format.h"
 #include "model/distributions.h"
 #include "model/goodness_of_fit.h"
 #include "model/likelihood.h"

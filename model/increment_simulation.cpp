@@ -6,7 +6,7 @@
 #include <cmath>
 #include <vector>
 
-#include "engine/format.h"
+#include "engine/base/format.h"
 #include "model/goodness_of_fit.h"
 #include "model/likelihood.h"
 #include "model/parameter_layout.h"

@@ -4,9 +4,9 @@
 #include <filesystem>
 #include <memory>
 
-#include "engine/algorithm_data.h"
-#include "engine/format.h"
-#include "engine/workbench.h"
+#include "engine/base/format.h"
+#include "engine/state/algorithm_data.h"
+#include "engine/state/workbench.h"
 #include "model/carapex_model.h"
 #include "platform/desktop.h"
 #include "platform/text_file.h"

@@ -10,7 +10,7 @@
 
 #include <cmath>
 
-#include "engine/array.h"
+#include "engine/base/array.h"
 #include "model/model_data.h"
 
 namespace estimetrix {

@@ -25,7 +25,7 @@
 #include <limits>
 #include <type_traits>
 
-#include "engine/log_gamma.h"
+#include "engine/base/log_gamma.h"
 #include "model/distributions.h"
 #include "model/lane_math.h"
 #include "model/likelihood.h"

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "engine/array.h"
+#include "engine/base/array.h"
 #include "model/distributions.h"
 
 namespace estimetrix {

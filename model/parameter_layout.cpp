@@ -1,6 +1,6 @@
 #include "model/parameter_layout.h"
 
-#include "engine/format.h"
+#include "engine/base/format.h"
 
 namespace estimetrix {
 

@@ -3,7 +3,7 @@
 // increment-instar proportions (Zeta), then every series' identified-instar
 // proportions (V), series outer and instars inner.
 
-#include "engine/array.h"
+#include "engine/base/array.h"
 #include "model/model_data.h"
 
 namespace estimetrix {

@@ -7,8 +7,8 @@
 #include <cmath>
 #include <optional>
 
-#include "engine/format.h"
-#include "engine/report_views.h"
+#include "engine/base/format.h"
+#include "engine/state/report_views.h"
 #include "model/goodness_of_fit.h"
 #include "model/likelihood.h"
 #include "model/parameter_layout.h"

@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/array.h"
-#include "engine/model.h"
+#include "engine/base/array.h"
+#include "engine/state/model.h"
 #include "model/model_data.h"
 
 namespace estimetrix {

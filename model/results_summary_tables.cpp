@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/format.h"
+#include "engine/base/format.h"
 #include "model/likelihood.h"
 #include "model/parameter_layout.h"
 #include "platform/desktop.h"

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/array.h"
-#include "engine/report_views.h"
+#include "engine/base/array.h"
+#include "engine/state/report_views.h"
 #include "model/goodness_of_fit.h"
 #include "model/results_summary.h"
 

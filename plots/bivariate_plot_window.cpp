@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "engine/format.h"
+#include "engine/base/format.h"
 #include "plots/contours.h"
 #include "plots/distribution_curves.h"
 #include "plots/plot_checks.h"

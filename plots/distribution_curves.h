@@ -5,7 +5,7 @@
 #include <array>
 #include <string>
 
-#include "engine/plot_data.h"
+#include "engine/state/plot_data.h"
 
 namespace estimetrix {
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "engine/format.h"
+#include "engine/base/format.h"
 
 namespace estimetrix {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "engine/plot_data.h"
+#include "engine/state/plot_data.h"
 
 namespace estimetrix {
 

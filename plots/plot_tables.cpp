@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/format.h"
+#include "engine/base/format.h"
 
 namespace estimetrix {
 

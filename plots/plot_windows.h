@@ -6,7 +6,7 @@
 #include <ostream>
 #include <string>
 
-#include "engine/report_views.h"
+#include "engine/state/report_views.h"
 
 class QMdiArea;
 class QWidget;

@@ -11,7 +11,7 @@
 #include <cmath>
 #include <limits>
 
-#include "engine/format.h"
+#include "engine/base/format.h"
 #include "plots/series_statistics.h"
 
 namespace estimetrix {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/plot_data.h"
+#include "engine/state/plot_data.h"
 #include "plots/plot_window.h"
 
 class QAction;

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <string_view>
 
-#include "engine/format.h"
+#include "engine/base/format.h"
 #include "platform/text_file.h"
 #include "ranking/ranked_models.h"
 

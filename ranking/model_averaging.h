@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/array.h"
+#include "engine/base/array.h"
 
 namespace estimetrix {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/format.h"
+#include "engine/base/format.h"
 
 namespace estimetrix {
 

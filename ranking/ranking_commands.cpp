@@ -4,13 +4,13 @@
 
 #include <cmath>
 
-#include "engine/algorithm_file.h"
-#include "engine/covariance.h"
-#include "engine/format.h"
-#include "engine/menu_view.h"
-#include "engine/objective.h"
-#include "engine/prior_commands.h"
-#include "engine/workbench.h"
+#include "engine/base/format.h"
+#include "engine/commands/prior_commands.h"
+#include "engine/covariance/covariance.h"
+#include "engine/objective/objective.h"
+#include "engine/state/algorithm_file.h"
+#include "engine/state/menu_view.h"
+#include "engine/state/workbench.h"
 #include "platform/desktop.h"
 #include "platform/text_file.h"
 #include "ranking/model_averaging.h"

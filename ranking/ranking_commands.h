@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "engine/commands.h"
+#include "engine/commands/commands.h"
 #include "ranking/ranked_models.h"
 
 namespace estimetrix {

@@ -21,7 +21,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "engine/format.h"
+#include "engine/base/format.h"
 #include "ui/app_context.h"
 #include "ui/window_tools.h"
 

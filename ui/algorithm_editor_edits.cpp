@@ -7,8 +7,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "engine/editor_rules.h"
-#include "engine/format.h"
+#include "engine/base/format.h"
+#include "engine/state/editor_rules.h"
 #include "ui/algorithm_editor.h"
 #include "ui/app_context.h"
 

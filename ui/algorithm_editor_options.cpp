@@ -9,8 +9,8 @@
 #include <QPushButton>
 #include <cmath>
 
-#include "engine/editor_rules.h"
-#include "engine/format.h"
+#include "engine/base/format.h"
+#include "engine/state/editor_rules.h"
 #include "ui/algorithm_editor.h"
 #include "ui/app_context.h"
 

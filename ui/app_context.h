@@ -2,8 +2,8 @@
 // What every command of the workbench window needs: the session state, the
 // desktop, the menu form and the window that hosts child windows.
 
-#include "engine/menu_view.h"
-#include "engine/workbench.h"
+#include "engine/state/menu_view.h"
+#include "engine/state/workbench.h"
 #include "platform/desktop.h"
 
 class QMdiArea;

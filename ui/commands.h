@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "engine/commands.h"
+#include "engine/commands/commands.h"
 
 namespace estimetrix {
 

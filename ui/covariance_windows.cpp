@@ -11,8 +11,8 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
-#include "engine/covariance_report.h"
-#include "engine/workbench.h"
+#include "engine/covariance/covariance_report.h"
+#include "engine/state/workbench.h"
 #include "ui/algorithm_editor.h"
 #include "ui/app_context.h"
 #include "ui/window_tools.h"

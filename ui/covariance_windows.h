@@ -7,7 +7,7 @@
 #include <QWidget>
 #include <string>
 
-#include "engine/covariance.h"
+#include "engine/covariance/covariance.h"
 
 class QLabel;
 class QPlainTextEdit;

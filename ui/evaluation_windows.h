@@ -4,7 +4,7 @@
 
 #include <QWidget>
 
-#include "engine/evaluation_commands.h"
+#include "engine/commands/evaluation_commands.h"
 
 class QPushButton;
 

@@ -15,8 +15,8 @@
 #include <memory>
 #include <thread>
 
-#include "engine/format.h"
-#include "engine/workbench.h"
+#include "engine/base/format.h"
+#include "engine/state/workbench.h"
 
 namespace estimetrix {
 

@@ -22,8 +22,8 @@
 #include <QVBoxLayout>
 #include <initializer_list>
 
-#include "engine/algorithm_file.h"
-#include "engine/format.h"
+#include "engine/base/format.h"
+#include "engine/state/algorithm_file.h"
 #include "model/initialize.h"
 #include "ui/app_context.h"
 

@@ -8,7 +8,7 @@
 #include <array>
 #include <memory>
 
-#include "engine/report_views.h"
+#include "engine/state/report_views.h"
 #include "ui/app_context.h"
 #include "ui/qt_desktop.h"
 

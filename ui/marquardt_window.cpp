@@ -12,8 +12,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "engine/algorithm_data.h"
-#include "engine/workbench.h"
+#include "engine/state/algorithm_data.h"
+#include "engine/state/workbench.h"
 #include "ui/app_context.h"
 #include "ui/child_window.h"
 #include "ui/menu_form.h"

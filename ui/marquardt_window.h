@@ -7,7 +7,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "engine/marquardt.h"
+#include "engine/minimizers/marquardt.h"
 
 class QPlainTextEdit;
 class QPushButton;

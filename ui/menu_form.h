@@ -5,7 +5,7 @@
 #include <QWidget>
 #include <map>
 
-#include "engine/menu_view.h"
+#include "engine/state/menu_view.h"
 #include "ui/window_tools.h"
 
 class QLabel;

@@ -7,7 +7,7 @@
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
-#include "engine/algorithm_data.h"
+#include "engine/state/algorithm_data.h"
 #include "ui/app_context.h"
 
 namespace estimetrix {

@@ -3,7 +3,7 @@
 
 #include <QWidget>
 
-#include "engine/objective.h"
+#include "engine/objective/objective.h"
 
 class QPlainTextEdit;
 

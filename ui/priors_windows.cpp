@@ -14,10 +14,10 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "engine/prior_editor.h"
-#include "engine/prior_profile.h"
-#include "engine/priors_file.h"
-#include "engine/report_views.h"
+#include "engine/bayesian/prior_editor.h"
+#include "engine/bayesian/prior_profile.h"
+#include "engine/bayesian/priors_file.h"
+#include "engine/state/report_views.h"
 #include "ui/app_context.h"
 #include "ui/ranking_window.h"
 #include "ui/report_window.h"

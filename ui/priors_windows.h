@@ -7,8 +7,8 @@
 #include <QWidget>
 #include <set>
 
-#include "engine/prior_commands.h"
-#include "engine/prior_table.h"
+#include "engine/commands/prior_commands.h"
+#include "engine/state/prior_table.h"
 
 class QAction;
 class QLabel;

@@ -1,9 +1,9 @@
 #include "ui/quit_sequence.h"
 
-#include "engine/algorithm_file.h"
-#include "engine/commands.h"
-#include "engine/priors_file.h"
-#include "engine/workbench.h"
+#include "engine/bayesian/priors_file.h"
+#include "engine/commands/commands.h"
+#include "engine/state/algorithm_file.h"
+#include "engine/state/workbench.h"
 #include "platform/desktop.h"
 
 namespace estimetrix {

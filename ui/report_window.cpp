@@ -6,8 +6,8 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
-#include "engine/report_file.h"
-#include "engine/workbench.h"
+#include "engine/state/report_file.h"
+#include "engine/state/workbench.h"
 #include "ui/app_context.h"
 #include "ui/window_tools.h"
 

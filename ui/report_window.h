@@ -8,7 +8,7 @@
 #include <QWidget>
 #include <string>
 
-#include "engine/report_views.h"
+#include "engine/state/report_views.h"
 
 class QPlainTextEdit;
 class QPushButton;

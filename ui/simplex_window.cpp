@@ -9,8 +9,8 @@
 #include <QSplitter>
 #include <QVBoxLayout>
 
-#include "engine/algorithm_data.h"
-#include "engine/workbench.h"
+#include "engine/state/algorithm_data.h"
+#include "engine/state/workbench.h"
 #include "ui/app_context.h"
 #include "ui/child_window.h"
 #include "ui/menu_form.h"

@@ -5,7 +5,7 @@
 #include <QElapsedTimer>
 #include <QWidget>
 
-#include "engine/simplex.h"
+#include "engine/minimizers/simplex.h"
 
 class QPlainTextEdit;
 class QPushButton;

@@ -8,8 +8,8 @@
 
 #include "app/batch_runner.h"
 #include "app/batch_views.h"
-#include "engine/algorithm_file.h"
-#include "engine/prior_commands.h"
+#include "engine/commands/prior_commands.h"
+#include "engine/state/algorithm_file.h"
 #include "model/initialize.h"
 #include "platform/text_file.h"
 #include "tests/support/batch_run.h"

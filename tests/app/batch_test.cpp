@@ -12,8 +12,8 @@
 #include <sstream>
 
 #include "app/batch_runner.h"
-#include "engine/algorithm_file.h"
-#include "engine/objective.h"
+#include "engine/objective/objective.h"
+#include "engine/state/algorithm_file.h"
 #include "model/initialize.h"
 #include "platform/text_file.h"
 #include "tests/support/temporary_folder.h"

@@ -1,4 +1,4 @@
-#include "engine/algorithm_data.h"
+#include "engine/state/algorithm_data.h"
 
 #include <gtest/gtest.h>
 

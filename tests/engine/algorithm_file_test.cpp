@@ -1,5 +1,5 @@
-#include "engine/algorithm_file.h"
-#include "engine/commands.h"
+#include "engine/commands/commands.h"
+#include "engine/state/algorithm_file.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 #include <memory>
 #include <sstream>
 
-#include "engine/objective.h"
-#include "engine/workbench.h"
+#include "engine/objective/objective.h"
+#include "engine/state/workbench.h"
 #include "platform/scripted_desktop.h"
 #include "platform/text_file.h"
 #include "tests/support/fake_menu_view.h"

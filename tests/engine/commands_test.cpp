@@ -2,26 +2,26 @@
 // each outcome a user can reach leaves in the data, in the dialogue and on the
 // menu's buttons.
 
-#include "engine/commands.h"
+#include "engine/commands/commands.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "engine/covariance.h"
-#include "engine/marquardt.h"
-#include "engine/objective.h"
-#include "engine/simplex.h"
-#include "engine/workbench.h"
+#include "engine/base/format.h"
+#include "engine/covariance/covariance.h"
+#include "engine/minimizers/marquardt.h"
+#include "engine/minimizers/simplex.h"
+#include "engine/objective/objective.h"
+#include "engine/state/workbench.h"
 #include "platform/scripted_desktop.h"
+#include "platform/text_file.h"
 #include "tests/support/fake_menu_view.h"
 #include "tests/support/quadratic_model.h"
 #include "tests/support/recording_marquardt_view.h"
 #include "tests/support/silent_views.h"
 #include "tests/support/temporary_folder.h"
-#include "engine/format.h"
-#include "platform/text_file.h"
 
 namespace estimetrix {
 namespace {

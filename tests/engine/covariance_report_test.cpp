@@ -1,4 +1,4 @@
-#include "engine/covariance_report.h"
+#include "engine/covariance/covariance_report.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -10,7 +10,7 @@
 #include <sstream>
 #include <vector>
 
-#include "engine/workbench.h"
+#include "engine/state/workbench.h"
 #include "platform/scripted_desktop.h"
 
 namespace estimetrix {

@@ -1,4 +1,4 @@
-#include "engine/covariance.h"
+#include "engine/covariance/covariance.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <limits>
 #include <memory>
 
-#include "engine/workbench.h"
+#include "engine/state/workbench.h"
 #include "platform/scripted_desktop.h"
 #include "tests/support/quadratic_model.h"
 

@@ -1,4 +1,4 @@
-#include "engine/distribution_summary.h"
+#include "engine/state/distribution_summary.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "engine/editor_rules.h"
+#include "engine/state/editor_rules.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // the same order, with the same stops as the serial loop through
 // EvaluateObjective.
 
-#include "engine/evaluation_batch.h"
+#include "engine/objective/evaluation_batch.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,8 @@
 #include <limits>
 #include <memory>
 
-#include "engine/objective.h"
-#include "engine/workbench.h"
+#include "engine/objective/objective.h"
+#include "engine/state/workbench.h"
 #include "platform/scripted_desktop.h"
 #include "tests/support/quadratic_model.h"
 

@@ -1,4 +1,4 @@
-#include "engine/format.h"
+#include "engine/base/format.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // profile each minimizer finds, the interrupt, what the data hold afterwards,
 // and the saved file.
 
-#include "engine/likelihood_profile.h"
+#include "engine/bayesian/likelihood_profile.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@
 #include <sstream>
 #include <string>
 
-#include "engine/distribution_summary.h"
-#include "engine/report_file.h"
+#include "engine/state/distribution_summary.h"
+#include "engine/state/report_file.h"
 #include "platform/text_file.h"
 #include "tests/support/evaluation_session.h"
 #include "tests/support/temporary_folder.h"

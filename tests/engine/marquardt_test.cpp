@@ -1,4 +1,4 @@
-#include "engine/marquardt.h"
+#include "engine/minimizers/marquardt.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@
 #include <memory>
 #include <sstream>
 
-#include "engine/marquardt_report.h"
-#include "engine/workbench.h"
+#include "engine/minimizers/marquardt_report.h"
+#include "engine/state/workbench.h"
 #include "platform/scripted_desktop.h"
 #include "tests/support/quadratic_model.h"
 #include "tests/support/recording_marquardt_view.h"

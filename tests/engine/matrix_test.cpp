@@ -1,4 +1,4 @@
-#include "engine/matrix.h"
+#include "engine/minimizers/matrix.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <initializer_list>
 #include <vector>
 
-#include "engine/workbench.h"
+#include "engine/state/workbench.h"
 #include "platform/scripted_desktop.h"
 
 namespace estimetrix {

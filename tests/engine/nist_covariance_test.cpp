@@ -22,8 +22,8 @@
 #include <utility>
 #include <vector>
 
-#include "engine/covariance.h"
-#include "engine/workbench.h"
+#include "engine/covariance/covariance.h"
+#include "engine/state/workbench.h"
 #include "platform/scripted_desktop.h"
 #include "tests/support/nist_model.h"
 

@@ -1,11 +1,11 @@
-#include "engine/objective.h"
+#include "engine/objective/objective.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <memory>
 
-#include "engine/workbench.h"
+#include "engine/state/workbench.h"
 #include "platform/scripted_desktop.h"
 #include "tests/support/quadratic_model.h"
 

@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "engine/algorithm_file.h"
-#include "engine/covariance.h"
-#include "engine/covariance_report.h"
-#include "engine/evaluation_batch.h"
-#include "engine/marquardt.h"
-#include "engine/workbench.h"
+#include "engine/covariance/covariance.h"
+#include "engine/covariance/covariance_report.h"
+#include "engine/minimizers/marquardt.h"
+#include "engine/objective/evaluation_batch.h"
+#include "engine/state/algorithm_file.h"
+#include "engine/state/workbench.h"
 #include "model/carapex_model.h"
 #include "model/initialize.h"
 #include "platform/scripted_desktop.h"

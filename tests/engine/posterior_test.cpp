@@ -3,7 +3,7 @@
 // must give, reports that do not depend on the step's sign or the thread
 // count, the interrupt, and the files.
 
-#include "engine/posterior.h"
+#include "engine/bayesian/posterior.h"
 
 #include <gtest/gtest.h>
 
@@ -13,9 +13,9 @@
 #include <sstream>
 #include <string>
 
-#include "engine/distribution_summary.h"
-#include "engine/objective.h"
-#include "engine/report_file.h"
+#include "engine/objective/objective.h"
+#include "engine/state/distribution_summary.h"
+#include "engine/state/report_file.h"
 #include "platform/text_file.h"
 #include "tests/support/evaluation_session.h"
 #include "tests/support/nist_model.h"

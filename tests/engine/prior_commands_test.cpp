@@ -1,7 +1,7 @@
 // The priors editor's family commands, its closing sequence and the chooser's
 // buttons, as a user meets them through their dialogues.
 
-#include "engine/prior_commands.h"
+#include "engine/commands/prior_commands.h"
 
 #include <gtest/gtest.h>
 
@@ -10,10 +10,10 @@
 #include <tuple>
 #include <vector>
 
-#include "engine/objective.h"
-#include "engine/prior_editor.h"
-#include "engine/priors_file.h"
-#include "engine/workbench.h"
+#include "engine/bayesian/prior_editor.h"
+#include "engine/bayesian/priors_file.h"
+#include "engine/objective/objective.h"
+#include "engine/state/workbench.h"
 #include "platform/scripted_desktop.h"
 #include "platform/text_file.h"
 #include "tests/support/fake_menu_view.h"

@@ -1,12 +1,12 @@
-#include "engine/prior_profile.h"
+#include "engine/bayesian/prior_profile.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
 
-#include "engine/report_views.h"
-#include "engine/workbench.h"
+#include "engine/state/report_views.h"
+#include "engine/state/workbench.h"
 #include "platform/scripted_desktop.h"
 
 namespace estimetrix {

@@ -1,8 +1,8 @@
-#include "engine/prior_review.h"
+#include "engine/bayesian/prior_review.h"
 
 #include <gtest/gtest.h>
 
-#include "engine/workbench.h"
+#include "engine/state/workbench.h"
 
 namespace estimetrix {
 namespace {

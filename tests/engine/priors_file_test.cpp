@@ -1,11 +1,11 @@
-#include "engine/priors_file.h"
+#include "engine/bayesian/priors_file.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <sstream>
 
-#include "engine/workbench.h"
+#include "engine/state/workbench.h"
 #include "platform/scripted_desktop.h"
 #include "tests/support/temporary_folder.h"
 

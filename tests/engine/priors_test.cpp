@@ -1,10 +1,10 @@
-#include "engine/priors.h"
+#include "engine/objective/priors.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "engine/workbench.h"
+#include "engine/state/workbench.h"
 
 namespace estimetrix {
 namespace {

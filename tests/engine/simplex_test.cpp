@@ -1,4 +1,4 @@
-#include "engine/simplex.h"
+#include "engine/minimizers/simplex.h"
 
 #include <gtest/gtest.h>
 
@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/algorithm_data.h"
-#include "engine/simplex_text.h"
-#include "engine/workbench.h"
+#include "engine/minimizers/simplex_text.h"
+#include "engine/state/algorithm_data.h"
+#include "engine/state/workbench.h"
 #include "platform/scripted_desktop.h"
 #include "tests/support/quadratic_model.h"
 #include "tests/support/temporary_folder.h"

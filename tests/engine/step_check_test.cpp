@@ -1,11 +1,11 @@
-#include "engine/step_check.h"
+#include "engine/minimizers/step_check.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "engine/workbench.h"
+#include "engine/state/workbench.h"
 #include "platform/scripted_desktop.h"
 
 namespace estimetrix {

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "carapex_fixture.h"
-#include "engine/evaluation_batch.h"
-#include "engine/objective.h"
-#include "engine/workbench.h"
+#include "engine/objective/evaluation_batch.h"
+#include "engine/objective/objective.h"
+#include "engine/state/workbench.h"
 #include "model/initialize.h"
 #include "model/parameter_layout.h"
 

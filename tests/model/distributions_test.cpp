@@ -8,7 +8,7 @@
 
 #include <cmath>
 
-#include "engine/log_gamma.h"
+#include "engine/base/log_gamma.h"
 
 namespace estimetrix {
 namespace {

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "carapex_fixture.h"
-#include "engine/evaluation_batch.h"
-#include "engine/workbench.h"
+#include "engine/objective/evaluation_batch.h"
+#include "engine/state/workbench.h"
 #include "model/initialize.h"
 #include "model/parameter_layout.h"
 

@@ -20,7 +20,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/log_gamma.h"
+#include "engine/base/log_gamma.h"
 #include "model/carapex_evaluator.h"
 #include "model/distributions.h"
 #include "model/lane_math.h"

@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "engine/workbench.h"
+#include "engine/state/workbench.h"
 #include "model/carapex_model.h"
 #include "platform/scripted_desktop.h"
 #include "tests/support/quadratic_model.h"

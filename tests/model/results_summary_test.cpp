@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/format.h"
-#include "engine/report_views.h"
+#include "engine/base/format.h"
+#include "engine/state/report_views.h"
 #include "tests/model/carapex_fixture.h"
 
 namespace estimetrix {

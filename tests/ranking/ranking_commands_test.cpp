@@ -9,8 +9,8 @@
 #include <cmath>
 #include <filesystem>
 
-#include "engine/format.h"
-#include "engine/workbench.h"
+#include "engine/base/format.h"
+#include "engine/state/workbench.h"
 #include "platform/scripted_desktop.h"
 #include "platform/text_file.h"
 #include "tests/support/fake_menu_view.h"

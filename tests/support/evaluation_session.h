@@ -11,14 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "engine/commands.h"
-#include "engine/covariance.h"
-#include "engine/evaluation_commands.h"
-#include "engine/likelihood_profile.h"
-#include "engine/objective.h"
-#include "engine/posterior.h"
-#include "engine/simplex.h"
-#include "engine/workbench.h"
+#include "engine/bayesian/likelihood_profile.h"
+#include "engine/bayesian/posterior.h"
+#include "engine/commands/commands.h"
+#include "engine/commands/evaluation_commands.h"
+#include "engine/covariance/covariance.h"
+#include "engine/minimizers/simplex.h"
+#include "engine/objective/objective.h"
+#include "engine/state/workbench.h"
 #include "platform/scripted_desktop.h"
 #include "tests/support/fake_menu_view.h"
 #include "tests/support/quadratic_model.h"

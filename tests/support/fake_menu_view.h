@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/menu_view.h"
+#include "engine/state/menu_view.h"
 
 namespace estimetrix::testing {
 

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <memory>
 
-#include "engine/algorithm_data.h"
-#include "engine/marquardt.h"
-#include "engine/simplex.h"
-#include "engine/workbench.h"
+#include "engine/minimizers/marquardt.h"
+#include "engine/minimizers/simplex.h"
+#include "engine/state/algorithm_data.h"
+#include "engine/state/workbench.h"
 #include "platform/scripted_desktop.h"
 #include "tests/support/recording_marquardt_view.h"
 #include "tests/support/timed_model.h"

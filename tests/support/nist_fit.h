@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "engine/marquardt.h"
-#include "engine/simplex.h"
+#include "engine/minimizers/marquardt.h"
+#include "engine/minimizers/simplex.h"
 #include "tests/support/nist_model.h"
 
 namespace estimetrix::testing {

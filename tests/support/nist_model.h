@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/model.h"
+#include "engine/state/model.h"
 
 namespace estimetrix::testing {
 

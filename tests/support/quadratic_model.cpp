@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "engine/algorithm_data.h"
+#include "engine/state/algorithm_data.h"
 
 namespace estimetrix::testing {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/model.h"
-#include "engine/workbench.h"
+#include "engine/state/model.h"
+#include "engine/state/workbench.h"
 
 namespace estimetrix::testing {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "engine/marquardt.h"
+#include "engine/minimizers/marquardt.h"
 
 namespace estimetrix::testing {
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "engine/covariance.h"
-#include "engine/objective.h"
+#include "engine/covariance/covariance.h"
+#include "engine/objective/objective.h"
 
 namespace estimetrix::testing {
 

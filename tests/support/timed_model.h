@@ -13,7 +13,7 @@
 #include <memory>
 #include <utility>
 
-#include "engine/model.h"
+#include "engine/state/model.h"
 
 namespace estimetrix::testing {
 

@@ -18,7 +18,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "engine/workbench.h"
+#include "engine/state/workbench.h"
 #include "platform/scripted_desktop.h"
 #include "tests/support/fake_menu_view.h"
 #include "tests/support/quadratic_model.h"

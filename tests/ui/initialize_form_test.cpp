@@ -19,7 +19,7 @@
 #include <fstream>
 #include <memory>
 
-#include "engine/workbench.h"
+#include "engine/state/workbench.h"
 #include "platform/scripted_desktop.h"
 #include "tests/support/fake_menu_view.h"
 #include "ui/app_context.h"

@@ -5,8 +5,8 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "engine/algorithm_data.h"
-#include "engine/workbench.h"
+#include "engine/state/algorithm_data.h"
+#include "engine/state/workbench.h"
 #include "platform/scripted_desktop.h"
 #include "tests/support/fake_menu_view.h"
 #include "tests/support/quadratic_model.h"

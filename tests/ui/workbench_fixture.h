@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/workbench.h"
+#include "engine/state/workbench.h"
 #include "platform/scripted_desktop.h"
 #include "tests/support/quadratic_model.h"
 #include "ui/main_window.h"

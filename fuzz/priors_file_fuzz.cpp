@@ -45,10 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!Load(first, n, path)) return 0;
 
   for (int i = 1; i <= n; ++i) {
-    for (double x : {-1e6, -1.0, 0.0, 1e-7, 0.5, 0.9999995, 1.0, 3.0, 1e6}) {
-      bool counted = true;
-      (void)estimetrix::PriorParameterTerm(first.priors, i, x, counted);
-    }
+    for (double x : {-1e6, -1.0, 0.0, 1e-7, 0.5, 0.9999995, 1.0, 3.0, 1e6})
+      (void)estimetrix::PriorParameterTerm(first.priors, i, x);
     (void)estimetrix::PriorProblem(first.priors, i);
   }
   (void)estimetrix::ReviewPriors(first);

@@ -132,8 +132,7 @@ void EvaluateProfile(Workbench& wb, Desktop& desktop, int i, int n) {
     const double x = points.ProfileValues[j];
     desktop.SetStatus(StatusBar::Progress, 1, ProgressText(j, n, i, x));
     desktop.Yield();
-    bool counted = true;
-    points.ProfileObjectives[j] = PriorParameterTerm(wb.priors, i, x, counted);
+    points.ProfileObjectives[j] = PriorParameterTerm(wb.priors, i, x);
     if (points.ProfileObjectives[j] < points.ProfileObjectives[best]) best = j;
   }
   DistributionSummary(points, best, h);

@@ -40,11 +40,13 @@ const char* const kIntroduction =
     "\n"
     "\n";
 
-// A value right-aligned in its field; a value too wide for the field (a
-// support penalty of 1E+20) is printed whole rather than cut to its first
-// digits, so the line never shows a wrong number.
+// A value right-aligned in its field. A value too wide for the field (a
+// support penalty of 1E+20) is printed in exponent form rather than cut to
+// its first digits or spelt out in hundreds of them; wider still, it is
+// printed whole.
 std::string Field(double value, const char* pattern, int width) {
-  const std::string text = FormatNumber(value, pattern);
+  std::string text = FormatNumber(value, pattern);
+  if (static_cast<int>(text.size()) > width) text = FormatNumber(value, "0.000E+00");
   return static_cast<int>(text.size()) > width ? text : RightJustify(text, width);
 }
 
@@ -62,6 +64,7 @@ std::string ReviewPriors(Workbench& wb) {
   std::string text = kIntroduction;
   const int n = std::min(priors.Count(), wb.alg.Values.Size());
   double total = 0.0;
+  bool complete = true;
   for (int i = 1; i <= n; ++i) {
     if (priors.Type[i] == PriorType::U) continue;
     const std::string lead = "Parameter " + RightJustify(FormatNumber(i, "##0"), 3) + " at " +
@@ -69,13 +72,21 @@ std::string ReviewPriors(Workbench& wb) {
     const std::string problem = PriorProblem(priors, i);
     if (!problem.empty()) {
       text += lead + " cannot be reviewed: " + problem + "\n";
+      complete = false;
       continue;
     }
     const double minusLn = priors.PriorParameterTerms[i];
     text += lead + Likelihoods(minusLn);
     total += minusLn;
   }
-  text += "\n           The entire model" + Likelihoods(total);
+  // A total that leaves out a prior would claim a better agreement than the
+  // priors give.
+  if (complete)
+    text += "\n           The entire model" + Likelihoods(total);
+  else
+    text +=
+        "\n           The entire model's prior -ln[L] and prior likelihood are not available: "
+        "at least one prior cannot be reviewed.\n";
   return text;
 }
 

@@ -66,10 +66,13 @@ double LnNormalTerm(double x, double m, double s) {
   return lnX + 0.5 * Squared((lnX - mu) / sigma) - reference;
 }
 
+// The beta's shapes from its mean and SD.
+double BetaShapeA(double m, double s) { return m * (m * (1.0 - m) - s * s) / (s * s); }
+double BetaShapeB(double m, double s) { return (1.0 - m) * (m * (1.0 - m) - s * s) / (s * s); }
+
 double BetaTerm(double x, double m, double s) {
-  const double spread = m * (1.0 - m) - s * s;
-  const double a = m * spread / (s * s);
-  const double b = (1.0 - m) * spread / (s * s);
+  const double a = BetaShapeA(m, s);
+  const double b = BetaShapeB(m, s);
   const double mode = std::clamp((1.0 - a) / (2.0 - a - b), kSupportLow, kSupportHigh);
   const double reference = (1.0 - a) * std::log(mode) + (1.0 - b) * std::log(1.0 - mode);
   return (1.0 - a) * std::log(x) + (1.0 - b) * std::log(1.0 - x) - reference;
@@ -80,10 +83,9 @@ double Sum(const Workbench& wb, const Vector& x, Vector* parameterTerms) {
   const int n = std::min(priors.Count(), x.Hi());
   double total = 0.0;
   for (int i = 1; i <= n; ++i) {
-    bool counted = true;
-    const double entry = PriorParameterTerm(priors, i, x[i], counted);
+    const double entry = PriorParameterTerm(priors, i, x[i]);
     if (parameterTerms) (*parameterTerms)[i] = entry;
-    if (counted) total += entry;
+    total += entry;
   }
   return wb.covariance.LikelihoodScale * total;
 }
@@ -138,8 +140,7 @@ std::optional<PriorType> PriorTypeFromLetter(char letter) {
   }
 }
 
-double PriorParameterTerm(const PriorTable& priors, int i, double x, bool& counted) {
-  counted = true;
+double PriorParameterTerm(const PriorTable& priors, int i, double x) {
   const double m = priors.Term1[i];
   const double s = priors.Term2[i];
   switch (priors.Type[i]) {
@@ -148,28 +149,17 @@ double PriorParameterTerm(const PriorTable& priors, int i, double x, bool& count
     case PriorType::N:
       return 0.5 * Squared((x - m) / s);
     case PriorType::E:
-      if (x <= 0.0) {
-        counted = false;
-        return Squared(x) * kPenalty;
-      }
+      if (x <= 0.0) return Squared(x) * kPenalty;
       return x / m;
     case PriorType::G:
-      if (x < kSupportLow) {
-        counted = false;
-        return Squared(x - kSupportLow) * kPenalty;
-      }
+      if (x < kSupportLow) return Squared(x - kSupportLow) * kPenalty;
       return GammaTerm(x, m, s);
     case PriorType::L:
-      if (x < kSupportLow) {
-        counted = false;
-        return Squared(x - kSupportLow) * kPenalty;
-      }
+      if (x < kSupportLow) return Squared(x - kSupportLow) * kPenalty;
       return LnNormalTerm(x, m, s);
     case PriorType::B:
-      if (x < kSupportLow || x > kSupportHigh) {
-        counted = false;
+      if (x < kSupportLow || x > kSupportHigh)
         return Squared(x - (x < kSupportLow ? kSupportLow : kSupportHigh)) * kPenalty;
-      }
       return BetaTerm(x, m, s);
     case PriorType::S:
       return LeftCliff(x, m, s);
@@ -216,11 +206,20 @@ std::string PriorProblem(const PriorTable& priors, int i) {
   if (Unset(m) || Unset(s)) return lead + "has a term that is not set (*).";
   switch (type) {
     case PriorType::N:
-    case PriorType::B:
       if (s == 0.0) return lead + "has an SD of 0.";
       break;
+    case PriorType::B: {
+      if (s == 0.0) return lead + "has an SD of 0.";
+      if (!(m > 0.0 && m < 1.0)) return lead + "needs a mean between 0 and 1.";
+      const double a = BetaShapeA(m, s), b = BetaShapeB(m, s);
+      if (!(a > 0.0 && b > 0.0))
+        return lead + "has an SD too large for its mean: its a (" + FormatNumber(a, "####0.####") +
+               ") and b (" + FormatNumber(b, "####0.####") + ") must both be above 0.";
+      break;
+    }
     case PriorType::E:
       if (m == 0.0) return lead + "has a mean of 0.";
+      if (m < 0.0) return lead + "needs a mean above 0.";
       break;
     case PriorType::G:
       if (m == 0.0) return lead + "has a mean of 0.";

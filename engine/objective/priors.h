@@ -24,17 +24,18 @@ const char* DistributionName(PriorType type);
 // The family whose letter this is, upper or lower case; nullopt otherwise.
 std::optional<PriorType> PriorTypeFromLetter(char letter);
 
-// The -ln prior of parameter i at x. `counted` is false for the support
-// penalties of E, G, L and B, which show in the parameter's term but stay
-// out of the total; true otherwise (U gives 0, counted).
-double PriorParameterTerm(const PriorTable& priors, int i, double x, bool& counted);
+// The -ln prior of parameter i at x (0 for U). A value where the family's
+// density is zero (outside the support of E, G, L or B, beyond a hard wall)
+// gets the penalty (distance)^2 x 1E+20.
+double PriorParameterTerm(const PriorTable& priors, int i, double x);
 
 // The scaled total that is added to the objective: LikelihoodScale times the
-// sum of the counted per-parameter terms of x[1..N]. Writes nothing.
+// sum of the per-parameter terms of x[1..N], support penalties included, so
+// that every minimizer, grid and profile keeps to the priors' supports.
+// Writes nothing.
 double ComputePriorTerm(const Workbench& wb, const Vector& x);
 
-// The same, also filling parameterTerms[1..N] with every parameter's term
-// (the uncounted support penalties included).
+// The same, also filling parameterTerms[1..N] with every parameter's term.
 double ComputePriorTerm(const Workbench& wb, const Vector& x, Vector& parameterTerms);
 
 // A term as the editor grid shows it: "0.000E+000", or "*" when unset.
@@ -42,8 +43,10 @@ std::string PriorTermText(double term);
 
 // Empty when parameter i's prior can be evaluated; otherwise a message that
 // names the parameter and what is wrong (a zero SD for N, G or B; a zero mean
-// for E, G or L; an unset term that the family uses; a uniform-bounded right
-// foot or SD that is no number).
+// for E, G or L; a negative exponential mean; a beta mean outside (0, 1) or
+// an SD that leaves a or b at 0 or below; an unset term that the family
+// uses; a uniform-bounded right foot or SD that is no number). Such a prior
+// has no proper density: its -ln prior can fall without bound.
 std::string PriorProblem(const PriorTable& priors, int i);
 
 }  // namespace estimetrix

@@ -47,15 +47,24 @@ TEST(ReviewPriors, ShowsEachPriorsOwnTermAtTheCurrentValues) {
             "0.500000\n"
             "Parameter   4 at -1.250E+01 cannot be reviewed: The Gamma prior of parameter 4 has a "
             "mean of 0.\n"
-            "\n           The entire model has a prior -ln[L] of     2.69 and a prior likelihood "
-            "of 0.067668\n");
+            "\n           The entire model's prior -ln[L] and prior likelihood are not available: "
+            "at least one prior cannot be reviewed.\n");
   EXPECT_DOUBLE_EQ(wb.priors.PriorParameterTerms[1], 2.0);
 
-  // A support penalty is printed whole, not cut to its first eight digits.
+  // A support penalty is printed in exponent form, neither cut to its first
+  // eight digits nor spelt out in full; the total counts it.
   set(4, PriorType::E, 4.0, 4.0, -1.0);
-  EXPECT_NE(Lines(ReviewPriors(wb))
-                .find("Parameter   4 at -1.000E+00 has a prior -ln[L] of 100000000000000000000.00 "
-                      "and a prior likelihood of 0.000000\n"),
+  EXPECT_EQ(Lines(ReviewPriors(wb)),
+            "Parameter   1 at  3.000E+00 has a prior -ln[L] of     2.00 and a prior likelihood of "
+            "0.135335\n"
+            "Parameter   2 at  0.000E+00 has a prior -ln[L] of     0.69 and a prior likelihood of "
+            "0.500000\n"
+            "Parameter   4 at -1.000E+00 has a prior -ln[L] of 1.000E+20 and a prior likelihood of "
+            "0.000000\n"
+            "\n           The entire model has a prior -ln[L] of 1.000E+20 and a prior likelihood "
+            "of 0.000000\n");
+  set(4, PriorType::E, 4.0, 4.0, -1e115);
+  EXPECT_NE(Lines(ReviewPriors(wb)).find(" has a prior -ln[L] of 1.000E+250 and"),
             std::string::npos);
 }
 

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "engine/bayesian/prior_review.h"
 #include "engine/state/workbench.h"
 #include "platform/scripted_desktop.h"
 #include "tests/support/temporary_folder.h"
@@ -138,6 +139,42 @@ TEST(PriorsFile, BrokenFilesLeaveThePriorsInForce) {
   EXPECT_FALSE(Save_Priors(wb, desktop));
   EXPECT_EQ(wb.priors.PriorsFilePath, "kept.pri");
   EXPECT_TRUE(desktop.Failures().empty());
+}
+
+// Priors without a proper density (a beta mean outside (0, 1), a beta SD
+// that leaves a and b below 0, a negative exponential mean) give -ln priors
+// that fall without bound. They load with the warning that names them, and
+// the review neither scores them nor claims a total.
+TEST(PriorsFile, ImproperPriorsAreNamedOnLoadingAndLeaveTheReviewWithoutATotal) {
+  Workbench wb = Bench(4);
+  ScriptedDesktop desktop;
+  desktop.ExpectMessage("Bayes information");
+  desktop.ExpectMessage("Bayes information");
+  ASSERT_TRUE(ReadPriorsFile(wb, desktop, DataFile("improper_priors.pri")));
+  ASSERT_EQ(desktop.Transcript().size(), 2u);
+  EXPECT_EQ(desktop.Transcript()[1].text,
+            "The Beta prior of parameter 1 needs a mean between 0 and 1.\n"
+            "The Beta prior of parameter 2 has an SD too large for its mean: its a (-0.1528) and "
+            "b (-0.1528) must both be above 0.\n"
+            "The Exponential prior of parameter 3 needs a mean above 0.\n"
+            "\nCorrect these priors in the editor before a computation uses them.");
+  EXPECT_TRUE(wb.state.PriorsActive);
+
+  wb.alg.Values.Resize(1, 4, 0.5);
+  wb.alg.Values[3] = 1e6;  // far out where -x/m would be -500000
+  const std::string review = ReviewPriors(wb);
+  const std::string lines = review.substr(review.find("*.pdp files.\n\n\n") + 15);
+  EXPECT_EQ(lines,
+            "Parameter   1 at  5.000E-01 cannot be reviewed: The Beta prior of parameter 1 needs a "
+            "mean between 0 and 1.\n"
+            "Parameter   2 at  5.000E-01 cannot be reviewed: The Beta prior of parameter 2 has an "
+            "SD too large for its mean: its a (-0.1528) and b (-0.1528) must both be above 0.\n"
+            "Parameter   3 at  1.000E+06 cannot be reviewed: The Exponential prior of parameter 3 "
+            "needs a mean above 0.\n"
+            "Parameter   4 at  5.000E-01 has a prior -ln[L] of     0.50 and a prior likelihood of "
+            "0.606531\n"
+            "\n           The entire model's prior -ln[L] and prior likelihood are not available: at "
+            "least one prior cannot be reviewed.\n");
 }
 
 }  // namespace

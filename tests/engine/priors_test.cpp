@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 #include "engine/state/workbench.h"
 
@@ -21,12 +22,7 @@ PriorTable Table(PriorType type, double term1, double term2, const std::string& 
   return priors;
 }
 
-double Term(const PriorTable& priors, double x, bool* countedOut = nullptr) {
-  bool counted = false;
-  const double entry = PriorParameterTerm(priors, 1, x, counted);
-  if (countedOut) *countedOut = counted;
-  return entry;
-}
+double Term(const PriorTable& priors, double x) { return PriorParameterTerm(priors, 1, x); }
 
 TEST(NormalCdf, MatchesKnownValuesAndIsSymmetric) {
   EXPECT_NEAR(NormalCdf(0.0), 0.5, 1e-7);  // the fit is 1.5E-8 off at 0
@@ -35,15 +31,12 @@ TEST(NormalCdf, MatchesKnownValuesAndIsSymmetric) {
 }
 
 TEST(PriorParameterTerm, WorkedValuesOfEachFamily) {
-  bool counted = false;
   EXPECT_DOUBLE_EQ(Term(Table(PriorType::N, 2.0, 0.5), 3.0), 2.0);
   EXPECT_DOUBLE_EQ(Term(Table(PriorType::E, 4.0, 4.0), 2.0), 0.5);
-  // Leaving the exponential's support shows in the term but is not counted.
-  EXPECT_DOUBLE_EQ(Term(Table(PriorType::E, 4.0, 4.0), -1.0, &counted), 1e20);
-  EXPECT_FALSE(counted);
-  // A hard wall counts; soft cliffs give half the probability at the foot.
-  EXPECT_DOUBLE_EQ(Term(Table(PriorType::S, 0.0, 0.0), -0.1, &counted), 1e18);
-  EXPECT_TRUE(counted);
+  // Leaving the exponential's support: the penalty.
+  EXPECT_DOUBLE_EQ(Term(Table(PriorType::E, 4.0, 4.0), -1.0), 1e20);
+  // A hard wall; soft cliffs give half the probability at the foot.
+  EXPECT_DOUBLE_EQ(Term(Table(PriorType::S, 0.0, 0.0), -0.1), 1e18);
   EXPECT_EQ(Term(Table(PriorType::S, 0.0, 0.0), 0.1), 0.0);
   EXPECT_NEAR(Term(Table(PriorType::S, 0.0, 1.0), 0.0), std::log(2.0), 1e-6);
   EXPECT_NEAR(Term(Table(PriorType::D, 0.0, 1.0), 0.0), std::log(2.0), 1e-6);
@@ -55,10 +48,9 @@ TEST(PriorParameterTerm, WorkedValuesOfEachFamily) {
   EXPECT_NEAR(Term(bounded, 5.0), 5.7e-7, 2.5e-7);
   EXPECT_DOUBLE_EQ(Term(Table(PriorType::T, 0.0, 1.0, "10", "0"), 12.0), 4e20);
   EXPECT_TRUE(std::isnan(Term(Table(PriorType::T, 0.0, 1.0, "Unused", "1"), 5.0)));
-  // Beta (a = b = 12) outside (1E-6, 0.999999): a penalty, not counted.
+  // Beta (a = b = 12) outside (1E-6, 0.999999): a penalty.
   EXPECT_NEAR(Term(Table(PriorType::B, 0.5, 0.1), 0.6), -11 * std::log(0.96), 1e-12);
-  EXPECT_NEAR(Term(Table(PriorType::B, 0.5, 0.1), 1.5, &counted), 0.25e20, 1e15);
-  EXPECT_FALSE(counted);
+  EXPECT_NEAR(Term(Table(PriorType::B, 0.5, 0.1), 1.5), 0.25e20, 1e15);
 }
 
 TEST(PriorParameterTerm, EveryFamilyIsZeroAtItsMode) {
@@ -76,7 +68,9 @@ TEST(PriorParameterTerm, EveryFamilyIsZeroAtItsMode) {
   EXPECT_GT(Term(Table(PriorType::G, 1.0, 2.0), 1.0), 0.0);
 }
 
-TEST(ComputePriorTerm, ScalesTheCountedSumAndFillsEveryTerm) {
+// A value where a family's density is zero is as unlikely in the objective
+// as in the review: the support penalty is part of the scaled total.
+TEST(ComputePriorTerm, ScalesTheSumWithSupportPenaltiesAndFillsEveryTerm) {
   Workbench wb;
   wb.priors.Resize(3);
   wb.priors.Type[1] = PriorType::N;
@@ -90,10 +84,26 @@ TEST(ComputePriorTerm, ScalesTheCountedSumAndFillsEveryTerm) {
   x[3] = -1.0;
   wb.covariance.LikelihoodScale = 2.0;
   Vector terms;
-  EXPECT_DOUBLE_EQ(ComputePriorTerm(wb, x, terms), 4.0);
-  EXPECT_DOUBLE_EQ(ComputePriorTerm(wb, x), 4.0);
+  EXPECT_DOUBLE_EQ(ComputePriorTerm(wb, x, terms), 2.0 * (2.0 + 1e20));
+  EXPECT_DOUBLE_EQ(ComputePriorTerm(wb, x), 2.0 * (2.0 + 1e20));
   EXPECT_EQ(terms[2], 0.0);
   EXPECT_DOUBLE_EQ(terms[3], 1e20);
+  // Every family's support: gamma and ln-normal from 1E-6, beta inside (0, 1).
+  for (auto [type, m, s, value] :
+       {std::tuple{PriorType::G, 0.02, 0.01, -0.09}, std::tuple{PriorType::L, 2.0, 1.0, -0.09},
+        std::tuple{PriorType::B, 0.5, 0.1, 1.09}}) {
+    wb.priors.Type[3] = type;
+    wb.priors.Term1[3] = m;
+    wb.priors.Term2[3] = s;
+    x[3] = value;
+    const double edge = type == PriorType::B ? 0.999999 : 1e-6;
+    EXPECT_NEAR(ComputePriorTerm(wb, x), 2.0 * (2.0 + (value - edge) * (value - edge) * 1e20),
+                1e6)
+        << value;
+  }
+  x[3] = -1.0;
+  wb.priors.Type[3] = PriorType::E;
+  wb.priors.Term1[3] = 4.0;
   wb.covariance.LikelihoodScale = 0.0;
   EXPECT_EQ(ComputePriorTerm(wb, x, terms), 0.0);
   EXPECT_DOUBLE_EQ(terms[1], 2.0);

@@ -39,6 +39,11 @@ CommandOutcome EvaluationRun::Run() {
     // Nothing the command changed survives a question left unanswered.
     wb_.alg.Values = valuesBefore_;
     wb_.alg.Steps = stepsBefore_;
+  } else if (!valuesRun_.Empty()) {
+    // The points moved the values (a profile minimizes the other parameters
+    // at each one); the fit the user started from is what stays.
+    wb_.alg.Values = valuesRun_;
+    wb_.alg.Steps = stepsRun_;
   }
   if (scaleChanged_) wb_.covariance.LikelihoodScale = scaleBefore_;
   Ending();

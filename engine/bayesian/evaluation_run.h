@@ -76,8 +76,10 @@ void TruncatePoints(DistributionPoints& points, int count);
 class EvaluationRun {
  public:
   // Runs Dialogue, Prepare and Loop, each only after the one before it is
-  // Done. A cancelled command gets Values and Steps back; the likelihood
-  // scale is always restored when the run set it. The run's flags end
+  // Done. A cancelled command gets Values and Steps back; any other run that
+  // got as far as its points ends with the Values and Steps it started them
+  // from (after the editor); the likelihood scale is always restored when
+  // the run set it. The run's flags end
   // cleared, the fuse groups and free list are rebuilt, and a run that
   // opened the editor reminds the user that the algorithm file may differ.
   CommandOutcome Run();

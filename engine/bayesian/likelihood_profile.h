@@ -14,8 +14,8 @@ inline constexpr const char* kProfileInterruptTitle = "Maximum-likelihood calcul
 
 // "Maximium likelihood (ML) confidence distributions": the whole command, its
 // dialogue, one minimization per point, the plot and the report
-// (ReportKind::Profile). The profiled parameter gets its value and step back
-// at the end; the other parameters keep the values of the last minimization.
+// (ReportKind::Profile). Every parameter gets back the value and step it had
+// when the points began, so the fit the profile explored stays in place.
 CommandOutcome LikelihoodProfile(CommandContext& ctx);
 
 }  // namespace estimetrix

@@ -72,10 +72,12 @@ TEST(LikelihoodProfile, SimplexAndMarquardtProfilesGiveTheLikelihoodCurve) {
     ASSERT_EQ(s.Profile(), CommandOutcome::Done) << simplex;
     EXPECT_NEAR(s.wb.evaluation.ExpectedValue, 1.0, 1E-6) << simplex;
     EXPECT_NEAR(s.wb.evaluation.StandardError, 1.0, 2E-3) << simplex;
-    // The other parameter keeps the last point's minimum; the profiled one
-    // gets its value back.
-    EXPECT_NEAR(s.wb.alg.Values[2], 2.0, 1E-3) << simplex;
+    // Every parameter gets back the value and step it had before the
+    // points, not the last point's minimization.
+    EXPECT_EQ(s.wb.alg.Values[2], 2.5) << simplex;
     EXPECT_EQ(s.wb.alg.Values[1], 1.0);
+    EXPECT_EQ(s.wb.alg.Steps[1], 8.0 / 24.0);
+    EXPECT_EQ(s.wb.alg.Steps[2], 0.1);
     EXPECT_FALSE(s.wb.state.SimplexRetained);
   }
 }

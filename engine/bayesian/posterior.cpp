@@ -5,12 +5,12 @@
 #include "engine/bayesian/posterior.h"
 
 #include <algorithm>
-#include <cfloat>
 #include <cmath>
 #include <new>
 #include <vector>
 
 #include "engine/base/format.h"
+#include "engine/bayesian/bivariate_density.h"
 #include "engine/bayesian/evaluation_run.h"
 #include "engine/covariance/covariance.h"
 #include "engine/objective/evaluation_batch.h"
@@ -136,6 +136,7 @@ class PosteriorRun : public EvaluationRun {
   int quitPoint_ = 0;
 
   BivariatePlot bivariate_;
+  bool densityScaled_ = false;  // the bivariate grid is relative to its largest density
   Vector work_;
 };
 
@@ -250,7 +251,7 @@ CommandOutcome PosteriorRun::Prepare() {
   if (grid_.m == 1) {
     try {
       bivariate_ = BivariatePlot{};
-      bivariate_.density.assign(static_cast<size_t>(P_) * grid_.G, 0.0);
+      bivariate_.density.assign(static_cast<size_t>(P_) * grid_.G, -HUGE_VAL);
     } catch (const std::bad_alloc&) {
       RestoreAlgorithmData();
       desktop_.Inform("Error message", "Bivariate array is probably too large; reduce grid size");
@@ -415,15 +416,15 @@ bool PosteriorRun::IntegrateInBatches(int k, ProbabilitySum& sum) {
   return true;
 }
 
-// One grid value into the point's sum (and the bivariate density).
+// One grid value into the point's sum (and the bivariate grid, as its log
+// density until Finish).
 bool PosteriorRun::AddValue(int k, long long c, double objective, ProbabilitySum& sum) {
   if (!std::isfinite(objective)) return false;
   const double t = -(MinusLnValue(wb_, objective) - V0_);
   sum.Add(t);
   if (grid_.m == 1) {
-    const double density = std::exp(std::min(t, std::log(DBL_MAX)));
     bivariate_.density[static_cast<size_t>(k - 1) * grid_.G +
-                       static_cast<size_t>(grid_.LastIndex(c) - 1)] = density;
+                       static_cast<size_t>(grid_.LastIndex(c) - 1)] = t;
   }
   return true;
 }
@@ -489,6 +490,7 @@ void PosteriorRun::Finish() {
     for (int j = 1; j <= grid_.G; ++j)
       bivariate_.y[static_cast<size_t>(j - 1)] =
           grid_.origin[1] + (j - grid_.centre) * grid_.step[1];
+    densityScaled_ = DensitiesFromLogs(bivariate_.density);
     bivariate_.largest = -1.0;
     for (int i = 0; i < count; ++i)
       for (int j = 0; j < grid_.G; ++j) {
@@ -517,9 +519,10 @@ void PosteriorRun::Finish() {
       SaveBivariateGrid(desktop_, bivariate_);
     }
   }
-  ctx_.views.Reports().ShowReport(
-      ReportKind::Posterior,
-      PointTableReport(kPosteriorReportTitle, points_, PointTableColumns::Confidence));
+  std::string report =
+      PointTableReport(kPosteriorReportTitle, points_, PointTableColumns::Confidence);
+  if (densityScaled_) report += std::string(kScaledDensityNote) + "\n";
+  ctx_.views.Reports().ShowReport(ReportKind::Posterior, report);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <sstream>
 #include <string>
 
+#include "engine/bayesian/bivariate_density.h"
 #include "engine/objective/objective.h"
 #include "engine/state/distribution_summary.h"
 #include "engine/state/report_file.h"
@@ -222,6 +223,74 @@ TEST(Posterior, FarReferenceDoesNotOverflowTheIntegral) {
     for (double v : relative[far]) EXPECT_TRUE(std::isfinite(v));
   }
   for (int k = 1; k <= 9; ++k) EXPECT_NEAR(relative[1][k], relative[0][k], 1E-9) << k;
+}
+
+// The same far reference with the bivariate plot: the densities would pass
+// the largest double, so the grid is scaled by its largest value. The peak
+// reads 1 and lies at the likelihood's peak, and every cell keeps its ratio
+// to the peak, the ratio a reference at the peak gives at the same place
+// (the far grid's first 101 values of parameter 2 are the near grid's last;
+// beyond them the density is below any double).
+TEST(Posterior, FarReferenceScalesTheBivariateGridByItsLargestDensity) {
+  BivariatePlot grids[2];
+  std::string reports[2];
+  for (int far = 0; far < 2; ++far) {
+    EvaluationSession s(2);
+    s.wb.alg.Values[1] = 1.0;
+    s.wb.alg.Steps[1] = 0.25;
+    s.wb.alg.Values[2] = far ? 62.0 : 2.0;
+    s.wb.alg.Steps[2] = 0.6;
+    s.answers.points = "9";
+    s.answers.gridPoints = "201";
+    s.answers.bivariate = true;
+    ASSERT_EQ(s.Posterior(), CommandOutcome::Done);
+    ASSERT_EQ(s.views.Bivariates().size(), 1u);
+    grids[far] = s.views.Bivariates().front();
+    reports[far] = s.views.Report(ReportKind::Posterior);
+  }
+  const BivariatePlot& near = grids[0];
+  const BivariatePlot& far = grids[1];
+  ASSERT_EQ(far.density.size(), near.density.size());
+  EXPECT_EQ(far.largest, 1.0);
+  EXPECT_NEAR(far.largestX, 1.0, 1e-12);
+  EXPECT_NEAR(far.largestY, 2.0, 1e-9);
+  int atPeak = 0;
+  const size_t G = 201;
+  for (size_t c = 0; c < far.density.size(); ++c) {
+    const size_t i = c / G, j = c % G;
+    const double expected = j <= 100 ? near.density[i * G + j + 100] / near.largest : 0.0;
+    EXPECT_NEAR(far.density[c], expected, 1e-12) << i << " " << j;
+    if (far.density[c] == 1.0) ++atPeak;
+  }
+  EXPECT_EQ(atPeak, 1);  // a single largest cell, not a plateau of clipped values
+  EXPECT_NE(reports[1].find(kScaledDensityNote), std::string::npos);
+  EXPECT_EQ(reports[0].find(kScaledDensityNote), std::string::npos);
+  // Densities that fit a double are not scaled: exp(0) = 1 at the reference.
+  EXPECT_EQ(near.largest, 1.0);
+  const std::string file = BivariateGridText(far);
+  EXPECT_NE(file.find("    2.0000E+000    1.0000E+000\n"), std::string::npos);
+  EXPECT_EQ(file.find("1.7977E+308"), std::string::npos);
+}
+
+// An exponential prior of mean 1 on a parameter whose likelihood is N(1, 1):
+// where the prior's density is zero (x <= 0) so is the posterior, and what
+// remains is N(0, 1) cut at 0, a half-normal of mean sqrt(2/pi) and SD
+// sqrt(1 - 2/pi).
+TEST(Posterior, APriorOfZeroDensityLeavesNoPosteriorThere) {
+  EvaluationSession s(1);
+  s.wb.priors.Type[1] = PriorType::E;
+  s.wb.priors.Term1[1] = 1.0;
+  s.wb.priors.Term2[1] = 1.0;
+  s.wb.state.PriorsActive = true;
+  s.wb.covariance.LikelihoodScale = 2.0;
+  s.wb.alg.Values[1] = 0.0;
+  s.wb.alg.Steps[1] = 0.01;
+  s.answers.points = "801";  // -4 to 4
+  ASSERT_EQ(s.Posterior(), CommandOutcome::Done);
+  const double pi = std::acos(-1.0);
+  EXPECT_NEAR(s.wb.evaluation.ExpectedValue, std::sqrt(2.0 / pi), 5e-3);
+  EXPECT_NEAR(s.wb.evaluation.StandardError, std::sqrt(1.0 - 2.0 / pi), 5e-3);
+  for (int k = 1; k <= 400; ++k) EXPECT_EQ(s.wb.evaluation.PointPdf[k], 0.0) << k;
 }
 
 TEST(Posterior, InterruptAtAPointReportsTheEarlierPoints) {

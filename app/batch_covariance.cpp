@@ -24,6 +24,7 @@ struct CovarianceAnswers {
   double factors[4] = {0.0, 1.0, 0.1, 0.01};
   std::string constant;  // empty: the model's suggestion
   int constantAsked = 0;
+  bool running = false;  // the constant question is this command's only while it runs
 };
 
 bool ReadFactors(BatchSession& session, CovarianceAnswers& answers) {
@@ -73,7 +74,7 @@ std::optional<DialogReply> AnswerCovarianceQuestion(const DialogRecord& record,
     if (record.buttons == Buttons::YesNo) return Reply(Answer::Yes);       // factors accepted
     return {};
   }
-  if (record.title == "Enter constant" && record.kind == DialogKind::Input) {
+  if (record.title == "Enter constant" && record.kind == DialogKind::Input && answers.running) {
     // A second request means the first answer was refused: stop rather than loop.
     if (++answers.constantAsked > 1) return {};
     if (!answers.constant.empty()) return Reply(answers.constant);
@@ -106,7 +107,9 @@ int Covariance(BatchSession& session, CovarianceAnswers& answers) {
     return BatchFail(session, std::string(kLikelihoodConstant) + " needs a positive number, not \"" +
                              session.Option(kLikelihoodConstant) + "\"");
   answers.constantAsked = 0;
+  answers.running = true;
   const int status = BatchStatus(session.Run(MenuButton::Covariance, "covariance"));
+  answers.running = false;
   if (status != kBatchSucceeded) return status;
   session.out << BuildCovarianceReport(session.wb, session.desktop);
   if (!AnyGridInverted(session.wb.covariance))

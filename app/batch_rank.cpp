@@ -2,6 +2,7 @@
 // one (rank-add), ranked and averaged (rank), and the multi-model statistics
 // saved (save-mms), through the ranking window's commands.
 
+#include <cmath>
 #include <memory>
 
 #include "app/batch_runner.h"
@@ -52,6 +53,13 @@ int OpenRankingOnce(BatchSession& session, RankRun& run, const std::string& name
 }
 
 int RankAdd(BatchSession& session, RankRun& run, const std::string& path) {
+  if (session.Has(kLikelihoodConstant)) {
+    double q = 0.0;
+    const std::string text = session.Option(kLikelihoodConstant);
+    if (!StrictReal(text, q) || !std::isfinite(q) || q <= 0.0)
+      return BatchFail(session, std::string(kLikelihoodConstant) +
+                                    " needs a positive number, not \"" + text + "\"");
+  }
   int status = OpenRankingOnce(session, run, "rank-add");
   if (status != kBatchSucceeded) return status;
   RankingContext ctx = Context(session, run);
@@ -78,6 +86,8 @@ int Rank(BatchSession& session, RankRun& run) {
   if (status != kBatchSucceeded) return status;
   if (run.session.averageEnabled) {
     status = BatchStatus(AverageModelsCommand(ctx));
+  } else if (FindAveragingObstacle(run.session.table) == AveragingObstacle::NoWeights) {
+    session.err << "rank: no averages: " << NoWeightsText(run.session.table) << "\n";
   } else {
     session.err << "rank: no averages: the covariance file is missing for at least one ranked "
                    "model\n";

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "app/batch_runner.h"
 #include "platform/text_file.h"
 #include "tests/support/batch_run.h"
@@ -68,6 +71,55 @@ TEST(BatchRank, CHatAndRefusals) {
                        Example("dungeness-ranking/linear_sd.alg"), "rank"});
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("rank: add at least two models first"), std::string::npos);
+}
+
+// The first model's likelihood constant comes from --likelihood-constant when
+// it is given: 0.25 halves the -ln[L] of the suggested 0.5. A constant that
+// is no positive number is refused before any model is added.
+TEST(BatchRank, LikelihoodConstantOptionIsHonouredAndCheckedByRankAdd) {
+  BatchRun run = RunBatchWords({"--setup", Example("dungeness/dungeness.setup"),
+                                "--likelihood-constant", "0.25", "rank-add",
+                                Example("dungeness-ranking/linear_sd.alg")});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("rank-add: model 1 linear_sd.alg: -ln[L] 479.18"), std::string::npos)
+      << run.err;
+
+  for (const char* constant : {"-0.5", "0", "abc"}) {
+    run = RunBatchWords({"--setup", Example("dungeness/dungeness.setup"), "--likelihood-constant",
+                         constant, "rank-add", Example("dungeness-ranking/linear_sd.alg")});
+    EXPECT_EQ(run.status, 1) << constant;
+    EXPECT_NE(run.err.find(std::string("--likelihood-constant needs a positive number, not \"") +
+                           constant + "\""),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.err.find("rank-add: model 1"), std::string::npos) << constant;
+  }
+}
+
+// Four increment records and three free parameters: n - K - 1 = 0, so every
+// model's AICc is undefined and none has a weight. The runner says so rather
+// than blaming the covariance files.
+TEST(BatchRank, NoAveragesWhenEveryCriterionIsUndefinedSaysWhy) {
+  testing::TemporaryFolder folder("batch_rank_undefined");
+  {
+    std::ofstream data(folder.File("four.dat"));
+    data << "Initial,Increment\n  31.1,   7.7\n  40.5,  11.3\n  62.7,  19.6\n  71.4,  20.1\n";
+    std::ofstream setup(folder.File("four.setup"));
+    setup << "increments=" << folder.File("four.dat")
+          << "\nincrement-instars=0\nincrement-errors=gaussian\n";
+  }
+  for (const char* name : {"first.alg", "second.alg"})
+    std::filesystem::copy_file(Example("dungeness-ranking/constant_sd.alg"), folder.File(name));
+  BatchRun run =
+      RunBatchWords({"--setup", folder.File("four.setup"), "rank-add", folder.File("first.alg"),
+                     "rank-add", folder.File("second.alg"), "rank"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find(", K 3, n 4, AICc undefined"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("rank: no averages: every AICc is undefined (sample size less free "
+                         "parameters less 1 is 0), so no model has a weight"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(run.err.find("covariance file is missing"), std::string::npos) << run.err;
 }
 
 }  // namespace

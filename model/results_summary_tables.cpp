@@ -288,13 +288,15 @@ std::string SummaryTables::IncrementTable(bool byInstar) {
   std::string h1 = kIncrementHeader1, h2 = kIncrementHeader2, h3 = kIncrementHeader3;
   std::vector<size_t> widths = ColumnWidths(h3);
   for (int k = 1; k <= instars; ++k) {
+    // ", Instar#" and the number, left in its column so the columns still line up.
     const std::string label = " Instar#" + IntText(k);
     const size_t width = std::max<size_t>(label.size(), 10);
     h1 += "," + Column(" Predicted", width);
     h2 += "," + Column(" Increment", width);
-    h3 += "," + Column(label, width);
+    h3 += "," + label + std::string(width - label.size(), ' ');
     widths.push_back(width);
   }
+  h3.erase(h3.find_last_not_of(' ') + 1);
   std::string text = "Increment data:\n";
   for (const char* line : kIncrementNote) text += std::string(line) + "\n";
   text += h1 + "\n" + h2 + "\n" + h3 + "\n";

@@ -121,13 +121,16 @@ AveragedEstimates AverageEstimates(const std::vector<CovarianceEstimates>& model
         averaged.se(g, i) = -1.0;
         continue;
       }
+      // sqrt(cHat SE^2 + spread^2) as a hypotenuse, so that large standard
+      // errors are not squared beyond the largest double; an average that
+      // still does not fit one has no reliable value.
       double sum = 0.0;
       for (size_t m = 0; m < models.size(); ++m) {
-        const double se = models[m].se(g, i);
+        const double se = std::sqrt(cHat) * models[m].se(g, i);
         const double spread = models[m].values[i] - averaged.values[i];
-        sum += weights[m] * std::sqrt(cHat * se * se + spread * spread);
+        sum += weights[m] * std::hypot(se, spread);
       }
-      averaged.se(g, i) = sum;
+      averaged.se(g, i) = std::isfinite(sum) ? sum : -1.0;
     }
   }
   return averaged;

@@ -35,7 +35,8 @@ std::optional<CovarianceEstimates> ReadCovarianceEstimates(const std::vector<std
 // The averaged estimate of every parameter and its unconditional SE per grid:
 // theta_i = sum_m w_m theta_mi and
 // SE_ig = sum_m w_m sqrt(cHat SE_mig^2 + (theta_mi - theta_i)^2),
-// or -1 on every parameter of a grid that any model is missing.
+// or -1 on every parameter of a grid that any model is missing, and -1 for
+// an SE too large for a double.
 struct AveragedEstimates {
   Vector values;  // 1..N
   Matrix se;      // grids 1..3 by parameters 1..N

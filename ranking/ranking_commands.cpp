@@ -21,6 +21,8 @@ namespace {
 
 constexpr const char* kAddTitle = "Calculate model AICc";
 constexpr const char* kAverageTitle = "Can't average models";
+constexpr const char* kMissingCovariance =
+    "Sorry, the covariance file is missing for at least one ranked model";
 
 // The ranking as it stood is stale: differences, weights and averages go,
 // and only ranking again brings saving and averaging back.
@@ -257,13 +259,28 @@ CommandOutcome RankModelsCommand(RankingContext& ctx) {
   return CommandOutcome::Done;
 }
 
+AveragingObstacle FindAveragingObstacle(const RankedModelTable& table) {
+  if (CovarianceFilesComplete(table)) return AveragingObstacle::None;
+  for (const RankPlace& place : table.order)
+    if (place.weight) return AveragingObstacle::MissingCovariance;
+  return AveragingObstacle::NoWeights;
+}
+
+std::string NoWeightsText(const RankedModelTable& table) {
+  return std::string("every ") + (table.Quasi() ? "QAICc" : "AICc") +
+         " is undefined (sample size less free parameters less 1 is 0), so no model has a "
+         "weight";
+}
+
 CommandOutcome AverageModelsCommand(RankingContext& ctx) {
   RankingSession& session = ctx.session;
   const RankedModelTable& table = session.table;
   if (!table.ranked) return CommandOutcome::Refused;
   if (!CovarianceFilesComplete(table)) {
     ctx.desktop.Inform(kAverageTitle,
-                       "Sorry, the covariance file is missing for at least one ranked model");
+                       FindAveragingObstacle(table) == AveragingObstacle::NoWeights
+                           ? "No averages can be made: " + NoWeightsText(table) + "."
+                           : std::string(kMissingCovariance));
     session.averageEnabled = false;
     ctx.view.Refresh(session);
     return CommandOutcome::Refused;

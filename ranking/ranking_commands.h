@@ -79,6 +79,15 @@ CommandOutcome SetOverdispersion(RankingContext& ctx, double cHat);
 CommandOutcome RankModelsCommand(RankingContext& ctx);
 // "&Average across models": reads every ranked model's covariance file.
 CommandOutcome AverageModelsCommand(RankingContext& ctx);
+// Why the ranked models cannot be averaged.
+enum class AveragingObstacle {
+  None,
+  NoWeights,          // every model's criterion is undefined, so none has a weight
+  MissingCovariance,  // a weighted model has no covariance file
+};
+AveragingObstacle FindAveragingObstacle(const RankedModelTable& table);
+// "every AICc is undefined (...), so no model has a weight" (QAICc with C-hat).
+std::string NoWeightsText(const RankedModelTable& table);
 // "&Save ranking and averaging results": the .mms file.
 CommandOutcome SaveRanksCommand(RankingContext& ctx);
 // "&Load Algorithm Data": an algorithm file, then AddModelCommand.

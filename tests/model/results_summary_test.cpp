@@ -103,7 +103,21 @@ TEST_F(ResultsSummaryTest, WithoutRandomizationsNoFitQuestionIsAskedAndBadCounts
   EXPECT_FALSE(Has(text, "for instar 2 in series 1,"));
   EXPECT_TRUE(Has(text, "Size frequency results for series: 1\n"));
   EXPECT_TRUE(Has(text, "   Instar_7   Expd Freq\n"));
-  EXPECT_TRUE(Has(text, ",  Instar#2\n"));
+  // Per-instar increment columns: ", Predicted" / ", Increment" / ", Instar#" and
+  // the number, each comma above the comma of the column below it.
+  EXPECT_TRUE(Has(text, ", Instar#1 , Instar#2\n"));
+  EXPECT_FALSE(Has(text, ",  Instar#"));
+  const size_t third = text.find("Record,     Size,");
+  ASSERT_NE(third, std::string::npos);
+  const size_t second = text.rfind('\n', third - 2) + 1;
+  const std::string h2 = text.substr(second, third - 1 - second);
+  const std::string h3 = text.substr(third, text.find('\n', third) - third);
+  const std::string row = text.substr(text.find('\n', third) + 1, h2.size());
+  EXPECT_TRUE(h2.ends_with(", Increment, Increment")) << h2;
+  for (size_t c = 0; c < h3.size(); ++c) {
+    if (h3[c] != ',') continue;
+    EXPECT_TRUE(h2[c] == ',' && row[c] == ',') << c;
+  }
   EXPECT_TRUE(Has(text, "Simulated increment data :"));
   EXPECT_FALSE(Has(text, "Pearson deviates"));
   // The report was shown before the questions that followed its first part.

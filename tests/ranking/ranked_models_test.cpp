@@ -191,6 +191,34 @@ TEST(ModelAveraging, HandComputedAveragesAndMissingGrid) {
   EXPECT_NEAR(inflated.se(1, 2), std::sqrt(2.0) * 0.02, 1e-15);
 }
 
+// Standard errors near the largest double: their squares would overflow,
+// the averaged SE must not. Two models of equal estimates, weights 0.75 and
+// 0.25: the average is 0.75 sqrt(cHat) SE_1 + 0.25 sqrt(cHat) SE_2. One
+// beyond any double is reported as -1 (no reliable value), never "Infinity".
+TEST(ModelAveraging, HugeStandardErrorsAverageWithoutOverflow) {
+  CovarianceEstimates a, b;
+  for (CovarianceEstimates* m : {&a, &b}) {
+    m->values.Resize(1, 1, 3.0);
+    m->se.Resize(1, kAveragingGrids, 1, 1, 0.1);
+  }
+  a.se(1, 1) = 1e200;
+  b.se(1, 1) = 3e200;
+  a.se(2, 1) = 1.5e308;
+  b.se(2, 1) = 1.7e308;
+  AveragedEstimates averaged = AverageEstimates({a, b}, {0.75, 0.25}, 2.0, 1);
+  EXPECT_NEAR(averaged.se(1, 1) / (std::sqrt(2.0) * 1.5e200), 1.0, 1e-14);
+  EXPECT_EQ(averaged.se(2, 1), -1.0);  // sqrt(2) x 1.5E+308 is no double
+  EXPECT_NEAR(averaged.se(3, 1), std::sqrt(2.0) * 0.1, 1e-15);
+  AveragedEstimates plain = AverageEstimates({a, b}, {0.75, 0.25}, 1.0, 1);
+  EXPECT_NEAR(plain.se(2, 1) / (0.75 * 1.5e308 + 0.25 * 1.7e308), 1.0, 1e-14);
+  const std::string text = AveragingText(averaged);
+  EXPECT_NE(text.find("          1       3.0000E+00     2.1213E+200     -1.0000E+00      "
+                      "1.4142E-01\r\n"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(text.find("Infinity"), std::string::npos);
+}
+
 TEST(ModelAveraging, BrokenFilesAreRefusedWhole) {
   std::string reason;
   EXPECT_FALSE(ReadCovarianceEstimates(CovarianceLines("truncated.cov"), 2, 2, reason));

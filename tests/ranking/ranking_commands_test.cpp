@@ -149,6 +149,31 @@ TEST_F(RankingCommands, UndefinedCriterionIsListedButNotRanked) {
   EXPECT_TRUE(desktop.Failures().empty()) << Failures();
 }
 
+// With every criterion undefined no model has a weight: averaging says so
+// instead of blaming a covariance file.
+TEST_F(RankingCommands, AveragingWithoutAnyWeightSaysWhy) {
+  Model().sample = 3;
+  CopyCovariance("model_a.cov", "a.cov");
+  CopyCovariance("model_a.cov", "b.cov");
+  // The first model: its likelihood constant, then the undefined AICc.
+  wb.alg.AlgorithmFilePath = folder.File("a.alg");
+  desktop.ExpectInput("Enter constant", "0.5");
+  desktop.ExpectMessage("Calculate model AICc");
+  ASSERT_EQ(AddModelCommand(ctx), CommandOutcome::Done);
+  desktop.ExpectMessage("Calculate model AICc");
+  ASSERT_EQ(Add("b", 1.0, 2.0), CommandOutcome::Done);
+  desktop.ExpectMessage("Rank competing models");
+  ASSERT_EQ(RankModelsCommand(ctx), CommandOutcome::Done);
+  EXPECT_FALSE(session.averageEnabled);
+  EXPECT_EQ(FindAveragingObstacle(session.table), AveragingObstacle::NoWeights);
+  desktop.ExpectMessage("Can't average models");
+  EXPECT_EQ(AverageModelsCommand(ctx), CommandOutcome::Refused);
+  EXPECT_EQ(desktop.Transcript().back().text,
+            "No averages can be made: every AICc is undefined (sample size less free parameters "
+            "less 1 is 0), so no model has a weight.");
+  EXPECT_TRUE(desktop.Failures().empty()) << Failures();
+}
+
 TEST_F(RankingCommands, CHatSwitchesToQuasiCriteriaAndBack) {
   ASSERT_EQ(Add("a", 2.0, 2.0), CommandOutcome::Done);
   ASSERT_EQ(Add("b", 1.0, 2.0), CommandOutcome::Done);

@@ -268,8 +268,8 @@ bool ProfileRun::ConfirmLength(double firstPointSeconds) {
   const double seconds = firstPointSeconds * (P_ - 1);
   wb_.longRun = LongRunEstimate{calls, perCall, threads, seconds};
   const std::string text =
-      "This profile requires about " + IntText(perPoint * P_) + " function calls (" +
-      IntText(P_) + " points of about " + IntText(perPoint) + "), more than the " +
+      "This profile requires about " + IntText(perPoint * P_) + " function calls (" + IntText(P_) +
+      " points of about " + IntText(perPoint) + "), more than the " +
       IntText(kCallsWithoutQuestion) + " that run without this question.\n" +
       "The first point took about " + FormatNumber(perCall, "0.0000E+00") +
       " seconds per call on " + IntText(threads) + (threads == 1 ? " thread" : " threads") +

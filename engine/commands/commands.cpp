@@ -6,8 +6,8 @@
 #include <cmath>
 #include <new>
 
-#include "engine/commands/evaluation_commands.h"
 #include "engine/base/format.h"
+#include "engine/commands/evaluation_commands.h"
 #include "engine/commands/prior_commands.h"
 #include "engine/covariance/covariance.h"
 #include "engine/minimizers/marquardt.h"

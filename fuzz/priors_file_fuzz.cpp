@@ -63,8 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // file with one loads to the same table.
   std::string marked = kByteOrderMark;
   marked.append(reinterpret_cast<const char*>(data), size);
-  estimetrix::fuzz::WriteFile(path, reinterpret_cast<const uint8_t*>(marked.data()),
-                              marked.size());
+  estimetrix::fuzz::WriteFile(path, reinterpret_cast<const uint8_t*>(marked.data()), marked.size());
   Workbench withMark;
   estimetrix::fuzz::Require(Load(withMark, n, path), "a byte-order mark stops a file loading");
   estimetrix::fuzz::Require(estimetrix::PriorsFileText(withMark.priors) == saved,

@@ -226,8 +226,8 @@ std::string PlotFolderProblem(const std::string& folder) {
 int CommandAftermath(BatchSession& session, NotingBuffer* plotErrors) {
   MinimizationLog& log = session.wb.log;
   if (log.IsOpen() && log.WriteFailed())
-    return BatchFail(session, "the log file " + log.Path() + " could not be written: " +
-                                  log.Error());
+    return BatchFail(session,
+                     "the log file " + log.Path() + " could not be written: " + log.Error());
   if (plotErrors && plotErrors->Noted()) {
     plotErrors->Forget();
     return BatchFail(session, std::string(kPlotsOption) + ": not every plot was written");
@@ -395,7 +395,8 @@ int RunBatch(const std::vector<BatchArea>& areas, const std::vector<std::string>
   for (const CommandCall& call : line->calls) {
     refused.NewCommand();
     status = call.command->run(session, call.argument);
-    if (status == kBatchSucceeded) status = CommandAftermath(session, plots ? &plotErrorBuffer : nullptr);
+    if (status == kBatchSucceeded)
+      status = CommandAftermath(session, plots ? &plotErrorBuffer : nullptr);
     if (stopped(status)) return finish(status);
   }
   return finish(kBatchSucceeded);

@@ -88,10 +88,11 @@ std::optional<DialogReply> AnswerLongRun(const DialogRecord& record, BatchSessio
 
 // The grid question comes only when parameters besides the evaluated one
 // are free; a run that gave no GRID (or 0) cannot answer it.
-std::optional<DialogReply> AnswerGridPoints(BatchSession& session, const EvaluationAnswers& answers) {
+std::optional<DialogReply> AnswerGridPoints(BatchSession& session,
+                                            const EvaluationAnswers& answers) {
   if (!answers.gridPoints.empty() && answers.gridPoints != "0") return Reply(answers.gridPoints);
-  BatchFail(session, answers.name + ": GRID is needed: parameters other than " +
-                         answers.parameter + " are free (give PARAM POINTS GRID, GRID 1 to 1001)");
+  BatchFail(session, answers.name + ": GRID is needed: parameters other than " + answers.parameter +
+                         " are free (give PARAM POINTS GRID, GRID 1 to 1001)");
   return Reply(Answer::Cancel);
 }
 
@@ -148,8 +149,8 @@ int RunEvaluation(BatchSession& session, EvaluationAnswers& answers, EvaluationC
   // runner's answer does not change, so one out of range is refused here.
   const int n = session.wb.alg.ParameterCount;
   if (!WholeIn(answers.parameter, 1, n))
-    return BatchFail(session, name + ": PARAM must be a parameter number from 1 to " +
-                                  IntText(n) + ", not " + answers.parameter);
+    return BatchFail(session, name + ": PARAM must be a parameter number from 1 to " + IntText(n) +
+                                  ", not " + answers.parameter);
   session.views.SetReportText(kind, "");
   answers.name = name;
   answers.running = true;
@@ -173,9 +174,11 @@ int Posterior(BatchSession& session, EvaluationAnswers& answers, const std::stri
   // GRID may be left out (or 0) when no other parameter is free.
   if ((parts.size() != 2 && parts.size() != 3) || !WholeIn(parts[0], 1, 1000000) ||
       !WholeIn(parts[1], 1, 1001) || (parts.size() == 3 && !WholeIn(parts[2], 0, 1001)))
-    return BatchFail(session, "posterior needs PARAM POINTS GRID (whole numbers; POINTS 1 to "
-                              "1001, GRID 1 to 1001, or 0 or left out when no other parameter "
-                              "is free), not \"" + argument + "\"");
+    return BatchFail(session,
+                     "posterior needs PARAM POINTS GRID (whole numbers; POINTS 1 to "
+                     "1001, GRID 1 to 1001, or 0 or left out when no other parameter "
+                     "is free), not \"" +
+                         argument + "\"");
   answers.parameter = parts[0];
   answers.points = parts[1];
   answers.gridPoints = parts.size() == 3 ? parts[2] : std::string();

@@ -65,8 +65,9 @@ int SaveAlgorithm(BatchSession& session, const std::string& path) {
   // The file is there, but a later load-alg would start from values the
   // model cannot evaluate: a script must not carry on as if all were well.
   if (why.empty())
-    why = "the model gives no finite objective at the values as the file holds them (8 "
-          "significant digits)";
+    why =
+        "the model gives no finite objective at the values as the file holds them (8 "
+        "significant digits)";
   return BatchFail(session, "save-alg: " + path + ": " + why);
 }
 
@@ -95,7 +96,8 @@ int Prepare(BatchSession& session) {
       return kBatchFailed;
     const std::string path = session.Option(kLog);
     if (!session.wb.log.Open(path))
-      return BatchFail(session, "cannot create the log file " + path + ": " + session.wb.log.Error());
+      return BatchFail(session,
+                       "cannot create the log file " + path + ": " + session.wb.log.Error());
     alg.OutputFileName = path;
     alg.FileOutputFrequency = static_cast<int>(frequency);
   }

@@ -25,6 +25,10 @@ struct BatchSession {
   std::ostream& err;
   MenuState& menu;  // the menu form's buttons, kept as the workbench keeps them
   BatchViews& views;
+  // Set when a question arose that no option answers: the run ends after the
+  // step that asked it, with exit status 2. An answerer that prints its own
+  // account of the question sets it and answers Cancel or No.
+  bool unanswered = false;
 
   // Runs the menu command behind `button` as the workbench runs it. A command
   // whose button the menu has disabled (no usable algorithm data, say) is
@@ -50,7 +54,10 @@ struct BatchCommand {
   std::string name;  // "simplex"
   // "FILE" when the command takes one argument, "PARAM POINTS GRID" when it
   // takes several (the run gets them joined by commas, and a user may give
-  // them so too: "3,25,25"); empty when it takes none.
+  // them so too: "3,25,25"); empty when it takes none. A last name in
+  // brackets ("PARAM POINTS [GRID]") may be left out: the next word is taken
+  // for it unless it is an option or a command. A FILE (or DIR) given as
+  // an empty word is refused before anything runs.
   std::string argumentName;
   std::string help;
   // Returns the exit status: 0 to go on with the next command.

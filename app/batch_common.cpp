@@ -1,13 +1,20 @@
 // The runner's frame: reading the command line, the usage text, answering the
 // dialogues of a run without a desktop, and running the commands in order.
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <sstream>
+#include <streambuf>
 
 #include "app/batch_runner.h"
 #include "engine/state/algorithm_data.h"
+#include "engine/state/workbench.h"
+#include "platform/text_file.h"
 
 namespace estimetrix {
 
@@ -25,13 +32,30 @@ struct CommandLine {
   std::vector<CommandCall> calls;
 };
 
-// How many words an argument name stands for ("PARAM POINTS GRID": 3).
-size_t ArgumentCount(const std::string& argumentName) {
+// How many words an argument name stands for ("PARAM POINTS GRID": 3), and
+// how many of them may be left out (those in brackets, "[GRID]").
+struct ArgumentWords {
+  size_t wanted = 0;
+  size_t optional = 0;
+};
+ArgumentWords ArgumentCount(const std::string& argumentName) {
   std::istringstream names(argumentName);
   std::string name;
-  size_t count = 0;
-  while (names >> name) ++count;
+  ArgumentWords count;
+  while (names >> name) {
+    ++count.wanted;
+    if (name.front() == '[') ++count.optional;
+  }
   return count;
+}
+
+// A value that names a file or a folder ("FILE", "DIR").
+bool NamesAFile(const std::string& valueName) {
+  return valueName == "FILE" || valueName == "DIR";
+}
+
+std::string NoNameGiven(const std::string& name, const std::string& valueName) {
+  return name + (valueName == "DIR" ? ": no folder name given" : ": no file name given");
 }
 
 class WordReader {
@@ -67,12 +91,15 @@ class WordReader {
         } else {
           return Fail(error, name + " needs a value " + option.valueName);
         }
+        if (NamesAFile(option.valueName) && line.options[name].empty())
+          return Fail(error, NoNameGiven(name, option.valueName));
         continue;
       }
       auto it = commands_.find(word);
       if (it == commands_.end()) return Fail(error, "unknown command " + word);
       CommandCall call{it->second, {}};
-      const size_t wanted = ArgumentCount(call.command->argumentName);
+      const ArgumentWords count = ArgumentCount(call.command->argumentName);
+      const size_t wanted = count.wanted;
       if (wanted > 0) {
         const std::string needs = word + (wanted == 1 ? " needs an argument " : " needs ") +
                                   call.command->argumentName;
@@ -81,10 +108,14 @@ class WordReader {
         call.argument = words[++i];
         if (wanted > 1 && call.argument.find(',') == std::string::npos) {
           for (size_t k = 1; k < wanted; ++k) {
+            const bool optional = k >= wanted - count.optional;
+            if (optional && !ArgumentFollows(words, i + 1)) break;
             if (i + 1 >= words.size()) return Fail(error, needs);
             call.argument += "," + words[++i];
           }
         }
+        if (NamesAFile(call.command->argumentName) && call.argument.empty())
+          return Fail(error, NoNameGiven(word, call.command->argumentName));
       }
       line.calls.push_back(call);
     }
@@ -92,6 +123,14 @@ class WordReader {
   }
 
  private:
+  // True when words[at] exists and is neither an option nor a command, so it
+  // can stand for an argument that may be left out.
+  bool ArgumentFollows(const std::vector<std::string>& words, size_t at) const {
+    if (at >= words.size()) return false;
+    const std::string& word = words[at];
+    return word.rfind("--", 0) != 0 && commands_.count(word) == 0;
+  }
+
   static std::optional<CommandLine> Fail(std::string& error, const std::string& text) {
     error = text;
     return std::nullopt;
@@ -110,11 +149,90 @@ bool AsksForHelp(const std::vector<std::string>& words) {
 std::string QuestionText(const DialogRecord& record) {
   switch (record.kind) {
     case DialogKind::Message:
-    case DialogKind::Input: return record.title + ": " + record.text;
+    case DialogKind::Input: return EscapeControlCharacters(record.title + ": " + record.text);
     case DialogKind::OpenFile:
-    case DialogKind::SaveFile: return record.title + ": (file dialogue)";
+    case DialogKind::SaveFile: return EscapeControlCharacters(record.title) + ": (file dialogue)";
   }
-  return record.title;
+  return EscapeControlCharacters(record.title);
+}
+
+// The dialogues the runner's desktop keeps: it never reads them, and a long
+// run asks many questions.
+constexpr size_t kKeptDialogues = 64;
+
+// An input question asked again after the runner answered it means the
+// answer was refused. Asked a third time within one command, the same answer
+// would be refused for ever (and the question asked for ever): the command
+// ends instead.
+class RefusedAnswers {
+ public:
+  void NewCommand() { asked_.clear(); }
+  bool RefusedTwice(const DialogRecord& record) {
+    if (record.kind != DialogKind::Input) return false;
+    return ++asked_[record.title + '\n' + record.text] > 2;
+  }
+
+ private:
+  std::map<std::string, int> asked_;
+};
+
+// Passes what is written to `target` on and notes that something was: the
+// plot writer reports every plot file it could not write to its stream.
+class NotingBuffer : public std::streambuf {
+ public:
+  explicit NotingBuffer(std::ostream& target) : target_(target) {}
+  bool Noted() const { return noted_; }
+  void Forget() { noted_ = false; }
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+    noted_ = true;
+    target_.put(traits_type::to_char_type(c));
+    return c;
+  }
+  std::streamsize xsputn(const char* text, std::streamsize count) override {
+    noted_ = noted_ || count > 0;
+    target_.write(text, count);
+    return count;
+  }
+
+ private:
+  std::ostream& target_;
+  bool noted_ = false;
+};
+
+// Why --plots DIR cannot take the plot files, or "" when it can: the folder
+// is made when it is missing; a path that is no folder, or a folder without
+// write permission (for anyone, or for this process), is refused before any
+// command runs rather than after every plot failed.
+std::string PlotFolderProblem(const std::string& folder) {
+  struct stat info;
+  if (::stat(folder.c_str(), &info) != 0) {
+    std::error_code failure;
+    std::filesystem::create_directories(folder, failure);
+    if (failure) return "could not make the folder " + folder + ": " + failure.message();
+    if (::stat(folder.c_str(), &info) != 0) return "could not make the folder " + folder;
+  }
+  if (!S_ISDIR(info.st_mode)) return folder + " is not a folder";
+  if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
+      ::access(folder.c_str(), W_OK | X_OK) != 0)
+    return folder + " is a folder this run may not write into";
+  return "";
+}
+
+// What a command may have left behind beyond its own result: a log that
+// could not be written (a full disk), plot files that were not written.
+int CommandAftermath(BatchSession& session, NotingBuffer* plotErrors) {
+  MinimizationLog& log = session.wb.log;
+  if (log.IsOpen() && log.WriteFailed())
+    return BatchFail(session,
+                     "the log file " + log.Path() + " could not be written: " + log.Error());
+  if (plotErrors && plotErrors->Noted()) {
+    plotErrors->Forget();
+    return BatchFail(session, std::string(kPlotsOption) + ": not every plot was written");
+  }
+  return kBatchSucceeded;
 }
 
 // "  name VALUE" then the help, wrapped at 79 columns in a column of its own.
@@ -146,7 +264,7 @@ void AddUsageLine(std::ostringstream& text, const std::string& left, const std::
 }  // namespace
 
 int BatchFail(BatchSession& session, const std::string& text) {
-  session.err << kProgram << ": " << text << "\n";
+  session.err << kProgram << ": " << EscapeControlCharacters(text) << "\n";
   return kBatchFailed;
 }
 
@@ -214,40 +332,58 @@ int RunBatch(const std::vector<BatchArea>& areas, const std::vector<std::string>
   std::string error;
   std::optional<CommandLine> line = WordReader(areas).Read(words, error);
   if (!line) {
-    err << kProgram << ": " << error << "\nTry '" << kProgram << " --help'.\n";
+    err << kProgram << ": " << EscapeControlCharacters(error) << "\nTry '" << kProgram
+        << " --help'.\n";
     return kBatchFailed;
   }
 
   Workbench wb;
   ScriptedDesktop desktop;
   desktop.UseSystemClock();
+  desktop.SetTranscriptLimit(kKeptDialogues);
   MenuState menu(wb);
   BatchViews views(err);
   BatchSession session{wb, desktop, line->options, out, err, menu, views};
   std::unique_ptr<PlotView> plots;
+  NotingBuffer plotErrorBuffer(err);
+  std::ostream plotErrors(&plotErrorBuffer);
   if (session.Has(kPlotsOption)) {
     if (!plotWriter) return BatchFail(session, "this runner was built without plots");
-    plots = plotWriter(session.Option(kPlotsOption), err);
+    const std::string problem = PlotFolderProblem(session.Option(kPlotsOption));
+    if (!problem.empty()) return BatchFail(session, std::string(kPlotsOption) + ": " + problem);
+    plots = plotWriter(session.Option(kPlotsOption), plotErrors);
     if (!plots) return kBatchFailed;
     views.SetPlots(plots.get());
   }
-  bool unanswered = false;
+  RefusedAnswers refused;
+  bool refusedTwice = false;
   desktop.SetResponder([&](const DialogRecord& record) -> std::optional<DialogReply> {
     if (record.kind == DialogKind::Message && record.buttons == Buttons::Ok) {
-      err << record.title << ": " << record.text << "\n";
+      err << EscapeControlCharacters(record.title + ": " + record.text) << "\n";
       return DialogReply{Answer::Ok, std::nullopt};
+    }
+    if (refused.RefusedTwice(record)) {
+      err << QuestionText(record) << "\n"
+          << kProgram << ": the answer to this question was refused twice; the command ends\n";
+      refusedTwice = true;
+      return DialogReply{Answer::Cancel, std::nullopt};
     }
     for (const BatchArea& area : areas)
       for (const BatchAnswerer& answerer : area.answerers)
         if (std::optional<DialogReply> reply = answerer(record, session)) return reply;
     err << QuestionText(record) << "\n" << kProgram << ": no option answers this question\n";
-    unanswered = true;
+    session.unanswered = true;
     return DialogReply{Answer::Cancel, std::nullopt};
   });
   // A question nobody answered was given Cancel; the run ends after the step
   // that asked it, whatever that step made of the Cancel.
-  auto stopped = [&](int status) { return unanswered || status != kBatchSucceeded; };
-  auto finish = [&](int status) { return unanswered ? kBatchUnanswered : status; };
+  auto stopped = [&](int status) {
+    return session.unanswered || refusedTwice || status != kBatchSucceeded;
+  };
+  auto finish = [&](int status) {
+    if (session.unanswered) return kBatchUnanswered;
+    return refusedTwice && status == kBatchSucceeded ? kBatchFailed : status;
+  };
 
   int status = InitializeFromOptions(session);
   if (stopped(status)) return finish(status);
@@ -257,7 +393,10 @@ int RunBatch(const std::vector<BatchArea>& areas, const std::vector<std::string>
     if (stopped(status)) return finish(status);
   }
   for (const CommandCall& call : line->calls) {
+    refused.NewCommand();
     status = call.command->run(session, call.argument);
+    if (status == kBatchSucceeded)
+      status = CommandAftermath(session, plots ? &plotErrorBuffer : nullptr);
     if (stopped(status)) return finish(status);
   }
   return finish(kBatchSucceeded);

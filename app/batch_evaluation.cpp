@@ -2,6 +2,7 @@
 // profiles of one parameter through the chooser's commands, their reports on
 // standard output, and the .pos, .mlc and .grd files.
 
+#include <cmath>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -9,16 +10,21 @@
 
 #include "app/batch_runner.h"
 #include "engine/base/format.h"
+#include "engine/base/time_text.h"
 #include "engine/bayesian/likelihood_profile.h"
 #include "engine/bayesian/posterior.h"
 #include "engine/commands/evaluation_commands.h"
 #include "engine/state/report_file.h"
+#include "engine/state/workbench.h"
+#include "platform/text_file.h"
 
 namespace estimetrix {
 
 namespace {
 
 constexpr const char* kStepsOption = "--steps-from-covariance";
+constexpr const char* kYesLongRuns = "--yes-long-runs";
+constexpr const char* kMaxSeconds = "--max-seconds";
 
 // The answers of the evaluation running now.
 struct EvaluationAnswers {
@@ -26,6 +32,7 @@ struct EvaluationAnswers {
   std::string parameter, points, gridPoints;
   bool simplex = true;
   int constantAsked = 0;
+  std::string name;  // "posterior" or "profile"
 };
 
 // "1,25,25" or "1,25,simplex": the argument's comma-separated parts.
@@ -49,6 +56,46 @@ std::optional<DialogReply> Reply(const std::string& text) {
   return DialogReply{Answer::Ok, text};
 }
 
+// The question about a long run, answered from --yes-long-runs or the time
+// budget of --max-seconds. It is always shown on standard error: a run of
+// hours should not start without a word. Declined, it counts as a question
+// no option answers.
+std::optional<DialogReply> AnswerLongRun(const DialogRecord& record, BatchSession& session) {
+  session.err << EscapeControlCharacters(record.title + ": " + record.text) << "\n";
+  const double estimate = session.wb.longRun.seconds;
+  const std::string about = "about " + MinutesSeconds(estimate) + " (m:s)";
+  if (session.Has(kYesLongRuns)) {
+    session.err << "estimetrix-batch: going on (" << kYesLongRuns << ")\n";
+    return Reply(Answer::Yes);
+  }
+  if (session.Has(kMaxSeconds)) {
+    double budget = 0.0;
+    StrictReal(session.Option(kMaxSeconds), budget);  // checked before the first command
+    if (estimate <= budget) {
+      session.err << "estimetrix-batch: going on: " << about << " fits " << kMaxSeconds << " "
+                  << session.Option(kMaxSeconds) << "\n";
+      return Reply(Answer::Yes);
+    }
+    session.err << "estimetrix-batch: " << about << " is more than " << kMaxSeconds << " "
+                << session.Option(kMaxSeconds) << "\n";
+  }
+  session.err << "estimetrix-batch: no option answers this question (" << kYesLongRuns
+              << " goes on, as does " << kMaxSeconds << " S with S at least "
+              << static_cast<long long>(std::ceil(estimate)) << ")\n";
+  session.unanswered = true;
+  return Reply(Answer::No);
+}
+
+// The grid question comes only when parameters besides the evaluated one
+// are free; a run that gave no GRID (or 0) cannot answer it.
+std::optional<DialogReply> AnswerGridPoints(BatchSession& session,
+                                            const EvaluationAnswers& answers) {
+  if (!answers.gridPoints.empty() && answers.gridPoints != "0") return Reply(answers.gridPoints);
+  BatchFail(session, answers.name + ": GRID is needed: parameters other than " + answers.parameter +
+                         " are free (give PARAM POINTS GRID, GRID 1 to 1001)");
+  return Reply(Answer::Cancel);
+}
+
 std::optional<DialogReply> AnswerEvaluationQuestion(const DialogRecord& record,
                                                     BatchSession& session,
                                                     EvaluationAnswers& answers) {
@@ -69,7 +116,7 @@ std::optional<DialogReply> AnswerEvaluationQuestion(const DialogRecord& record,
     if (record.title != kPosteriorTitle && record.title != kProfileTitle) return {};
     if (has("parameter #")) return Reply(answers.parameter);
     if (has("profile parameter") || has("x-y data points")) return Reply(answers.points);
-    if (has("grid parameter")) return Reply(answers.gridPoints);
+    if (has("grid parameter")) return AnswerGridPoints(session, answers);
     if (has("covariance grid")) return Reply(session.Option(kStepsOption, "N"));
     return {};
   }
@@ -80,7 +127,7 @@ std::optional<DialogReply> AnswerEvaluationQuestion(const DialogRecord& record,
   }
   // The runner keeps the bivariate grid so that save-grd (and --plots) can use it.
   if (record.title == kBivariateTitle) return Reply(Answer::Yes);
-  if (record.title == kCallCountTitle) return Reply(Answer::Yes);
+  if (record.title == kCallCountTitle) return AnswerLongRun(record, session);
   // Marquardt at each profile point: numerical derivatives, no display.
   if (record.title == "Marquardt minimization" && record.buttons != Buttons::Ok)
     return Reply(Answer::No);
@@ -98,7 +145,14 @@ int RunEvaluation(BatchSession& session, EvaluationAnswers& answers, EvaluationC
                                   "first)");
   const ReportKind kind = choice == EvaluationChoice::Posterior ? ReportKind::Posterior
                                                                 : ReportKind::Profile;
+  // The engine asks for a parameter number until it gets one in range; the
+  // runner's answer does not change, so one out of range is refused here.
+  const int n = session.wb.alg.ParameterCount;
+  if (!WholeIn(answers.parameter, 1, n))
+    return BatchFail(session, name + ": PARAM must be a parameter number from 1 to " + IntText(n) +
+                                  ", not " + answers.parameter);
   session.views.SetReportText(kind, "");
+  answers.name = name;
   answers.running = true;
   answers.constantAsked = 0;
   CommandOutcome outcome = session.Run(MenuButton::ParEstimate, name);
@@ -117,13 +171,17 @@ int RunEvaluation(BatchSession& session, EvaluationAnswers& answers, EvaluationC
 
 int Posterior(BatchSession& session, EvaluationAnswers& answers, const std::string& argument) {
   const std::vector<std::string> parts = Parts(argument);
-  if (parts.size() != 3 || !WholeIn(parts[0], 1, 1000000) || !WholeIn(parts[1], 1, 1001) ||
-      !WholeIn(parts[2], 1, 1001))
-    return BatchFail(session, "posterior needs PARAM POINTS GRID (whole numbers; POINTS and "
-                              "GRID 1 to 1001), not \"" + argument + "\"");
+  // GRID may be left out (or 0) when no other parameter is free.
+  if ((parts.size() != 2 && parts.size() != 3) || !WholeIn(parts[0], 1, 1000000) ||
+      !WholeIn(parts[1], 1, 1001) || (parts.size() == 3 && !WholeIn(parts[2], 0, 1001)))
+    return BatchFail(session,
+                     "posterior needs PARAM POINTS GRID (whole numbers; POINTS 1 to "
+                     "1001, GRID 1 to 1001, or 0 or left out when no other parameter "
+                     "is free), not \"" +
+                         argument + "\"");
   answers.parameter = parts[0];
   answers.points = parts[1];
-  answers.gridPoints = parts[2];
+  answers.gridPoints = parts.size() == 3 ? parts[2] : std::string();
   return RunEvaluation(session, answers, EvaluationChoice::Posterior, "posterior");
 }
 
@@ -170,10 +228,26 @@ BatchArea EvaluationBatchArea() {
   area.options.push_back({kStepsOption, "K",
                           "posterior and profile: steps from the standard errors of covariance "
                           "grid K (1, 2 or 3) instead of the steps as they stand."});
+  area.options.push_back({kYesLongRuns, "",
+                          "posterior and profile: go on when a run needs more function calls "
+                          "than run without a question (the estimate is on standard error; "
+                          "otherwise the run ends with exit status 2)."});
+  area.options.push_back({kMaxSeconds, "S",
+                          "posterior and profile: go on with a long run when its estimated "
+                          "time is at most S seconds."});
+  area.prepare = [](BatchSession& session) {
+    double seconds = 0.0;
+    if (session.Has(kMaxSeconds) && (!StrictReal(session.Option(kMaxSeconds), seconds) ||
+                                     !std::isfinite(seconds) || seconds < 0.0))
+      return BatchFail(session, std::string(kMaxSeconds) + " needs a number of seconds, not \"" +
+                                    session.Option(kMaxSeconds) + "\"");
+    return kBatchSucceeded;
+  };
   area.commands.push_back(
-      {"posterior", "PARAM POINTS GRID",
+      {"posterior", "PARAM POINTS [GRID]",
        "Bayesian posterior of parameter PARAM on POINTS points, integrated over GRID points of "
-       "each other free parameter: the report on standard output.",
+       "each other free parameter (GRID left out when no other is free): the report on "
+       "standard output.",
        [answers](BatchSession& session, const std::string& argument) {
          return Posterior(session, *answers, argument);
        }});

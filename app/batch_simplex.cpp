@@ -2,6 +2,7 @@
 // data, the function-call limit, the continue question and the log options.
 
 #include <climits>
+#include <cmath>
 #include <limits>
 
 #include "app/batch_runner.h"
@@ -31,17 +32,19 @@ int Simplex(BatchSession& session, const std::string&) {
 
 // The objective at the values as the file now holds them (8 significant
 // digits): a fit that leans on a penalty wall shows a jump here at once.
-double ObjectiveAsSaved(BatchSession& session, const std::string& path) {
+// NaN with the reason in `why` when the file cannot be read back.
+double ObjectiveAsSaved(BatchSession& session, const std::string& path, std::string& why) {
   Workbench& wb = session.wb;
-  std::string error;
-  std::optional<std::vector<std::string>> lines = ReadTextLines(path, error);
+  std::optional<std::vector<std::string>> lines = ReadTextLines(path, why);
   if (!lines) return std::numeric_limits<double>::quiet_NaN();
   const AlgorithmData kept = wb.alg;
   ScriptedDesktop quiet;
   quiet.SetResponder(ScriptedDesktop::DeclineEverything);
   ReadAlgorithmFile(wb, quiet, nullptr, *lines);
   double objective = std::numeric_limits<double>::quiet_NaN();
-  if (!wb.alg.LoadFailed) {
+  if (wb.alg.LoadFailed) {
+    why = "the file as written could not be read back";
+  } else {
     Vector values = wb.alg.Values;
     objective = EvaluateObjective(wb, values, 1);
   }
@@ -54,9 +57,18 @@ int SaveAlgorithm(BatchSession& session, const std::string& path) {
     session.desktop.ExpectSaveFile("Save algorithm data in...", path);
   }));
   if (status != kBatchSucceeded) return status;
-  session.out << "saved " << path << ": " << ObjectiveLine(ObjectiveAsSaved(session, path))
+  std::string why;
+  const double objective = ObjectiveAsSaved(session, path, why);
+  session.out << "saved " << path << ": " << ObjectiveLine(objective)
               << " at the values as written\n";
-  return kBatchSucceeded;
+  if (std::isfinite(objective)) return kBatchSucceeded;
+  // The file is there, but a later load-alg would start from values the
+  // model cannot evaluate: a script must not carry on as if all were well.
+  if (why.empty())
+    why =
+        "the model gives no finite objective at the values as the file holds them (8 "
+        "significant digits)";
+  return BatchFail(session, "save-alg: " + path + ": " + why);
 }
 
 bool ReadCount(BatchSession& session, const char* option, long long& out) {
@@ -83,7 +95,9 @@ int Prepare(BatchSession& session) {
     if (session.Has(kLogFrequency) && !ReadCount(session, kLogFrequency, frequency))
       return kBatchFailed;
     const std::string path = session.Option(kLog);
-    if (!session.wb.log.Open(path)) return BatchFail(session, "cannot create the log file " + path);
+    if (!session.wb.log.Open(path))
+      return BatchFail(session,
+                       "cannot create the log file " + path + ": " + session.wb.log.Error());
     alg.OutputFileName = path;
     alg.FileOutputFrequency = static_cast<int>(frequency);
   }

@@ -1,6 +1,7 @@
 // The priors file as the chooser's Open reads it, then what a loaded table is
 // used for: every prior's term over a spread of values (which must never
-// trap, whatever terms a hand-made file holds), the review, and a save and
+// trap, whatever terms a hand-made file holds), the review, the same file
+// behind a UTF-8 byte-order mark (which must load alike), and a save and
 // second load that must give back the same file.
 
 #include <cstdlib>
@@ -17,10 +18,13 @@ namespace {
 using estimetrix::ScriptedDesktop;
 using estimetrix::Workbench;
 
+constexpr const char* kByteOrderMark = "\xEF\xBB\xBF";
+
 // The model fixes the parameter count: the file's own count when plausible,
 // so that the records are reached, and 3 otherwise for the mismatch path.
 int ModelParameterCount(const uint8_t* data, size_t size) {
-  const std::string head(reinterpret_cast<const char*>(data), size < 16 ? size : 16);
+  std::string head(reinterpret_cast<const char*>(data), size < 19 ? size : 19);
+  if (head.rfind(kByteOrderMark, 0) == 0) head.erase(0, 3);
   const long count = std::strtol(head.c_str(), nullptr, 10);
   return count >= 1 && count <= 200 ? static_cast<int>(count) : 3;
 }
@@ -52,6 +56,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)estimetrix::ReviewPriors(first);
 
   const std::string saved = estimetrix::PriorsFileText(first.priors);
+
+  // An editor that saves UTF-8 may put a byte-order mark in front: the same
+  // file with one loads to the same table.
+  std::string marked = kByteOrderMark;
+  marked.append(reinterpret_cast<const char*>(data), size);
+  estimetrix::fuzz::WriteFile(path, reinterpret_cast<const uint8_t*>(marked.data()), marked.size());
+  Workbench withMark;
+  estimetrix::fuzz::Require(Load(withMark, n, path), "a byte-order mark stops a file loading");
+  estimetrix::fuzz::Require(estimetrix::PriorsFileText(withMark.priors) == saved,
+                            "a byte-order mark changes what a priors file holds");
+
   estimetrix::fuzz::WriteFile(path, reinterpret_cast<const uint8_t*>(saved.data()), saved.size());
   Workbench second;
   estimetrix::fuzz::Require(Load(second, n, path), "a saved priors file does not load");

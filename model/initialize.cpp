@@ -232,6 +232,7 @@ std::optional<std::vector<SetupEntry>> ReadSetupEntries(const std::string& path,
                                                         std::string& error) {
   std::optional<std::vector<std::string>> lines = ReadTextLines(path, error);
   if (!lines) return std::nullopt;
+  DropByteOrderMark(*lines);
   std::vector<SetupEntry> entries;
   for (size_t i = 0; i < lines->size(); ++i) {
     std::string line = (*lines)[i];
@@ -240,7 +241,7 @@ std::optional<std::vector<SetupEntry>> ReadSetupEntries(const std::string& path,
     size_t equals = line.find('=');
     if (equals == std::string::npos) {
       error = path + " line " + IntText(static_cast<long long>(i + 1)) +
-              ": expected key=value, found \"" + Trim(line) + "\"";
+              ": expected key=value, found \"" + EscapeControlCharacters(Trim(line)) + "\"";
       return std::nullopt;
     }
     std::string key = Trim(line.substr(0, equals));
@@ -256,7 +257,8 @@ bool ApplySetupEntry(CarapexSetup& setup, std::string& algorithmPath, const Setu
   const auto& [key, value] = entry;
   bool first = false;
   auto badWord = [&](const char* words) {
-    error = key + " must be " + words + ", not \"" + value + "\"";
+    error = EscapeControlCharacters(key) + " must be " + words + ", not \"" +
+            EscapeControlCharacters(value) + "\"";
     return false;
   };
   if (key == "frequencies") {
@@ -288,7 +290,7 @@ bool ApplySetupEntry(CarapexSetup& setup, std::string& algorithmPath, const Setu
     if (!Choose(value, "gaussian", "gamma", first)) return badWord("gaussian or gamma");
     setup.incrementErrors = first ? IncrementErrors::Gaussian : IncrementErrors::Gamma;
   } else {
-    error = "unknown set-up key \"" + key + "\"";
+    error = "unknown set-up key \"" + EscapeControlCharacters(key) + "\"";
     return false;
   }
   return true;

@@ -1,9 +1,9 @@
 #include "platform/scripted_desktop.h"
 
 #include <chrono>
-#include <ctime>
-
+#include <cstddef>
 #include <cstdio>
+#include <ctime>
 
 namespace estimetrix {
 
@@ -48,6 +48,10 @@ void ScriptedDesktop::ExpectSaveFile(const std::string& title, std::optional<std
 }
 
 DialogReply ScriptedDesktop::Reply(const DialogRecord& record) {
+  if (transcriptLimit_ > 0 && transcript_.size() >= transcriptLimit_)
+    transcript_.erase(transcript_.begin(),
+                      transcript_.begin() +
+                          static_cast<std::ptrdiff_t>(transcript_.size() - transcriptLimit_ + 1));
   transcript_.push_back(record);
   if (!script_.empty()) {
     const Step& step = script_.front();

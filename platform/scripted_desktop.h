@@ -65,6 +65,11 @@ class ScriptedDesktop : public Desktop {
   // headless runner reports real times and names files by the real date).
   void UseSystemClock() { systemClock_ = true; }
 
+  // Keeps only the last `records` dialogues in the transcript (0: all, the
+  // default). A runner that never reads the transcript bounds it, so a long
+  // unattended run does not hold every question it was ever asked.
+  void SetTranscriptLimit(size_t records) { transcriptLimit_ = records; }
+
   const std::vector<DialogRecord>& Transcript() const { return transcript_; }
   const std::vector<std::string>& Failures() const { return failures_; }
   // Script steps that were never reached.
@@ -93,6 +98,7 @@ class ScriptedDesktop : public Desktop {
   Responder responder_;
   std::function<void()> yieldHook_;
   std::vector<DialogRecord> transcript_;
+  size_t transcriptLimit_ = 0;
   std::vector<std::string> failures_;
   std::map<std::pair<int, int>, std::string> panels_;
   double clock_ = 43200.0, tick_ = 0.0;

@@ -208,6 +208,17 @@ bool CopyOwnerAndMode(int fd, const struct stat& old) {
   return ::fchmod(fd, old.st_mode & 07777) == 0;
 }
 
+// Why an existing file may not be replaced, or "" when it may. A file
+// without any write permission bit has been made read-only on purpose, and
+// is refused even where the process could replace it (the superuser, or the
+// owner of the folder), as editors refuse it. Otherwise the system decides.
+std::string WriteProtectionReason(const std::string& path, const struct stat& info) {
+  if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+    return "it is read-only (no one may write to it); it was left as it was.";
+  if (::access(path.c_str(), W_OK) != 0) return SystemReason(errno) + "; it was left as it was.";
+  return "";
+}
+
 // Makes the rename itself durable; a folder that cannot be synced is no
 // reason to call a finished save failed.
 void SyncFolder(const std::string& folder) {
@@ -239,6 +250,10 @@ bool SaveTextFileAtomically(const std::string& path, const std::string& text, st
   if (!target) return fail("write", SystemReason(code));
   if (target->exists && !S_ISREG(target->info.st_mode))
     return fail("write", "it " + NotRegularReason(target->info.st_mode) + ".");
+  if (target->exists) {
+    const std::string locked = WriteProtectionReason(target->path, target->info);
+    if (!locked.empty()) return fail("write", locked);
+  }
 
   const std::string folder = FolderPart(target->path);
   std::string temp;
@@ -318,6 +333,30 @@ std::optional<std::vector<std::string>> ReadTextLines(const std::string& path, s
     splitter.Feed(piece.data(), static_cast<size_t>(got));
   }
   return splitter.Finish();
+}
+
+bool DropByteOrderMark(std::vector<std::string>& lines) {
+  static constexpr char kMark[] = "\xEF\xBB\xBF";
+  if (lines.empty() || lines.front().compare(0, 3, kMark) != 0) return false;
+  lines.front().erase(0, 3);
+  return true;
+}
+
+std::string EscapeControlCharacters(const std::string& text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string shown;
+  shown.reserve(text.size());
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte < 0x20 && c != '\n' && c != '\t') || byte == 0x7F) {
+      shown += "\\x";
+      shown += kHex[byte >> 4];
+      shown += kHex[byte & 0xF];
+    } else {
+      shown += c;
+    }
+  }
+  return shown;
 }
 
 bool ContainsNulBytes(const std::vector<std::string>& lines) {

@@ -27,6 +27,10 @@ std::string ToCrLf(const std::string& text);
 //   set them, its owner and group. A new file gets 0666 less the umask.
 // - A target that exists but is not a regular file (folder, pipe, device,
 //   socket) is refused and nothing is written.
+// - An existing target the user may not write is refused and left as it is:
+//   one without any write permission bit (made read-only on purpose; refused
+//   even for the superuser) and one the system says this process may not
+//   write.
 // - The temporary file has a short name (".est-" and six characters) in the
 //   target's folder, so long target names work; it is flushed to disk before
 //   the rename and removed again on any failure.
@@ -42,6 +46,15 @@ bool SaveTextFileAtomically(const std::string& path, const std::string& text, st
 // opening, so a pipe never blocks), is larger than kMaxTextFileBytes, or
 // cannot be read.
 std::optional<std::vector<std::string>> ReadTextLines(const std::string& path, std::string& error);
+
+// Drops a UTF-8 byte-order mark from the start of the first line, as editors
+// that save UTF-8 may put one there. True when there was one.
+bool DropByteOrderMark(std::vector<std::string>& lines);
+
+// The text with control characters other than line feed and tab shown as
+// "\x1B" and the like, so a message quoting a file's content cannot move the
+// cursor, clear a terminal or hide what it quotes.
+std::string EscapeControlCharacters(const std::string& text);
 
 // True when any of the lines holds a NUL byte: a sign that a binary file was
 // chosen where a text file was expected.

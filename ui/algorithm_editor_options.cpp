@@ -239,7 +239,9 @@ void AlgorithmEditor::OpenLog() {
   if (!chosen || IsBlank(*chosen)) return;
   const std::string name = LogFileName(*chosen);
   if (!wb.log.Open(name)) {
-    ctx_.desktop.Inform(kLogTitle, "The log file " + name + " could not be opened for output",
+    const std::string reason = wb.log.Error().empty() ? "" : "\n\n" + wb.log.Error();
+    ctx_.desktop.Inform(kLogTitle,
+                        "The log file " + name + " could not be opened for output" + reason,
                         Icon::Exclamation);
     return;
   }

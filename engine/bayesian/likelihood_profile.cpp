@@ -14,6 +14,7 @@
 #include "engine/covariance/covariance.h"
 #include "engine/minimizers/marquardt.h"
 #include "engine/minimizers/simplex.h"
+#include "engine/objective/evaluation_batch.h"
 #include "engine/objective/objective.h"
 #include "engine/state/distribution_summary.h"
 #include "engine/state/workbench.h"
@@ -52,6 +53,7 @@ class ProfileRun : public EvaluationRun {
   void Ending() override { ctx_.views.SetInterruptItemVisible(false, false); }
   enum class PointEnd { Next, Quit, Failed };
   PointEnd Minimize(int k);
+  bool ConfirmLength(double firstPointSeconds);
   bool EvaluatePoint(int k, double& value);
   void ShowRemaining(int k, double start);
   void Report(int count);
@@ -189,6 +191,7 @@ CommandOutcome ProfileRun::Loop() {
   const double start = desktop_.SecondsSinceMidnight();
   int quitPoint = 0;
   bool failed = false;
+  bool declined = false;
   for (int k = 1; k <= P_; ++k) {
     alg.Values[e] = x0_ - (c - k) * h_;
     points_.ProfileValues[k] = alg.Values[e];
@@ -202,6 +205,10 @@ CommandOutcome ProfileRun::Loop() {
     points_.ProfileObjectives[k] = value;
     if (best_ == 0 || value < points_.ProfileObjectives[best_]) best_ = k;
     ShowRemaining(k, start);
+    if (k == 1 && others_ > 0 && !ConfirmLength(SecondsSince(desktop_, start))) {
+      declined = true;
+      break;
+    }
     desktop_.Yield();
     if (QuitAfterInterrupt(kProfileInterruptTitle)) end = PointEnd::Quit;
     if (end == PointEnd::Quit) {
@@ -214,6 +221,7 @@ CommandOutcome ProfileRun::Loop() {
   alg.Steps = stepsRun_;
   desktop_.ClearProgressPanels();
   if (failed) return CommandOutcome::Failed;
+  if (declined) return CommandOutcome::Cancelled;
   const int count = quitPoint > 0 ? quitPoint - 2 : P_;
   if (count < 3) return CommandOutcome::Done;  // stopped before three points were done
   Report(count);
@@ -245,6 +253,31 @@ ProfileRun::PointEnd ProfileRun::Minimize(int k) {
     default: break;
   }
   return result.profile == ProfileRequest::Quit ? PointEnd::Quit : PointEnd::Next;
+}
+
+// After the first point the length of the whole profile is known: when its
+// function calls would pass the number that runs without a question, the
+// user sees the estimate and may stop before the long part.
+bool ProfileRun::ConfirmLength(double firstPointSeconds) {
+  const long long perPoint = static_cast<long long>(wb_.state.FunctionCallCount) + 1;
+  if (perPoint * P_ <= kCallsWithoutQuestion) return true;
+  const long long calls = perPoint * (P_ - 1);
+  const bool parallel = minimizer_ == Minimizer::Marquardt && ParallelEvaluation(wb_);
+  const int threads = parallel ? EvaluationThreadCount(wb_) : 1;
+  const double perCall = firstPointSeconds / static_cast<double>(perPoint);
+  const double seconds = firstPointSeconds * (P_ - 1);
+  wb_.longRun = LongRunEstimate{calls, perCall, threads, seconds};
+  const std::string text =
+      "This profile requires about " + IntText(perPoint * P_) + " function calls (" + IntText(P_) +
+      " points of about " + IntText(perPoint) + "), more than the " +
+      IntText(kCallsWithoutQuestion) + " that run without this question.\n" +
+      "The first point took about " + FormatNumber(perCall, "0.0000E+00") +
+      " seconds per call on " + IntText(threads) + (threads == 1 ? " thread" : " threads") +
+      "; the other " + IntText(P_ - 1) + " points will take about " + MinutesSeconds(seconds) +
+      " (m:s).\n" +
+      "Reducing the number of free parameters or of profile points shortens it.\n\n"
+      "Do you want to go on?";
+  return desktop_.Ask(kCallCountTitle, text, Buttons::YesNo, Icon::Question) == Answer::Yes;
 }
 
 // The -ln value at Values (the profiled parameter at this point's value).

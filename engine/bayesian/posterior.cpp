@@ -297,6 +297,7 @@ bool PosteriorRun::ConfirmCallCount() {
   if (required_ <= kCallsWithoutQuestion) return true;
   const int threads = ParallelEvaluation(wb_) ? EvaluationThreadCount(wb_) : 1;
   const double seconds = secondsPerCall_ * static_cast<double>(required_) / threads;
+  wb_.longRun = LongRunEstimate{required_, secondsPerCall_, threads, seconds};
   const std::string text =
       "This evaluation requires " + IntText(required_) + " function calls, more than the " +
       IntText(kCallsWithoutQuestion) + " that run without this question.\n" +

@@ -111,6 +111,7 @@ bool ReadPriorsFile(Workbench& wb, Desktop& desktop, const std::string& path) {
     Refuse(desktop, path, "could not be read:\n" + error);
     return false;
   }
+  DropByteOrderMark(*read);
   const std::vector<std::string>& lines = *read;
   if (ContainsNulBytes(lines)) {
     Refuse(desktop, path, "is not a text file.");

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <new>
 
+#include "engine/base/format.h"
 #include "engine/commands/evaluation_commands.h"
 #include "engine/commands/prior_commands.h"
 #include "engine/covariance/covariance.h"
@@ -60,11 +61,12 @@ bool SizeWorkArrays(CommandContext& ctx, const char* command, Sizing sizing) {
 
 // One evaluation with NF = 1 and without the prior term: the summary
 // describes the model's own fit, whatever priors are in force.
-void EvaluateWithoutPrior(Workbench& wb) {
+double EvaluateWithoutPrior(Workbench& wb) {
   const bool priors = wb.state.PriorsActive;
   wb.state.PriorsActive = false;
-  EvaluateObjective(wb, wb.alg.Values, 1);
+  const double objective = EvaluateObjective(wb, wb.alg.Values, 1);
   wb.state.PriorsActive = priors;
+  return objective;
 }
 
 }  // namespace
@@ -294,8 +296,19 @@ CommandOutcome ResultsCommand(CommandContext& ctx) {
     ctx.desktop.SetStatus(StatusBar::Progress, 1,
                           "One moment please while one function call is executed...");
     ctx.desktop.Yield();
-    EvaluateWithoutPrior(wb);
+    const double objective = EvaluateWithoutPrior(wb);
     ctx.desktop.SetStatus(StatusBar::Progress, 1, "");
+    // A summary of a fit the model cannot evaluate would be a table of
+    // infinities: refused as the one function call refuses it.
+    if (!std::isfinite(objective)) {
+      ctx.desktop.Inform("Model results",
+                         "The model gave no finite objective (" + FormatNumber(objective, "0") +
+                             ") at the current parameter values, so no results summary is "
+                             "made.\n\nCheck the values and the data first.",
+                         Icon::Exclamation);
+      ctx.menu.ShowMenu();
+      return CommandOutcome::Failed;
+    }
   }
   // Notes whether the model showed its summary window.
   struct SummaryWatch : ReportView {

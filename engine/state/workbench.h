@@ -12,6 +12,7 @@
 #include "engine/state/covariance_state.h"
 #include "engine/state/distribution_summary.h"
 #include "engine/state/editor_state.h"
+#include "engine/state/long_run.h"
 #include "engine/state/marquardt_state.h"
 #include "engine/state/matrix_work.h"
 #include "engine/state/minimization_log.h"
@@ -52,6 +53,9 @@ struct Workbench {
   // numerical derivatives) side by side: 0 = every hardware thread, 1 = the
   // serial path alone. Results are the same for any count.
   int ThreadCount = 0;
+
+  // The estimate of the last question about a long posterior or profile.
+  LongRunEstimate longRun;
 
   // The seed of the results summary's random draws; nullopt: from the clock.
   std::optional<std::uint64_t> SummarySeed;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace estimetrix {
 namespace {
 
@@ -21,6 +23,17 @@ TEST(ScriptedDesktop, AnswersInOrderAndRecordsTheUnexpected) {
 TEST(ScriptedDesktop, DateTimeNameHasEightDigits) {
   EXPECT_EQ(DateTimeName({2026, 3, 7, 9, 5, 0}), "03070905");
   EXPECT_EQ(DateTimeName({2026, 12, 31, 23, 59, 59}), "12312359");
+}
+
+TEST(ScriptedDesktop, ABoundedTranscriptKeepsTheLastDialogues) {
+  ScriptedDesktop desktop;
+  desktop.SetTranscriptLimit(3);
+  desktop.SetResponder(ScriptedDesktop::DeclineEverything);
+  for (int i = 1; i <= 1000; ++i) desktop.Inform("Note", std::to_string(i));
+  ASSERT_EQ(desktop.Transcript().size(), 3u);
+  EXPECT_EQ(desktop.Transcript().front().text, "998");
+  EXPECT_EQ(desktop.Transcript().back().text, "1000");
+  EXPECT_TRUE(desktop.Failures().empty());
 }
 
 }  // namespace

@@ -261,5 +261,65 @@ TEST(SaveTextFileAtomically, FollowsLinksKeepsModeAndRefusesWhatIsNotAFile) {
   EXPECT_EQ(LeftoverTemporaries(folder / "sub"), std::vector<std::string>{});
 }
 
+TEST(SaveTextFileAtomically, RefusesATargetTheUserMayNotWriteAndLeavesItAlone) {
+  TempFolder folder;
+  std::string error;
+
+  // Made read-only on purpose: refused whoever runs the save (the superuser
+  // too, who could replace it), with the reason, the text and mode kept.
+  for (mode_t mode : {0444, 0400, 0555}) {
+    const std::string locked = folder / ("locked" + std::to_string(mode) + ".alg");
+    WriteBytes(locked, "kept\r\n");
+    ASSERT_EQ(::chmod(locked.c_str(), mode), 0);
+    error.clear();
+    EXPECT_FALSE(SaveTextFileAtomically(locked, "new\r\n", error)) << mode;
+    EXPECT_NE(error.find(locked), std::string::npos) << error;
+    EXPECT_NE(error.find("read-only"), std::string::npos) << error;
+    EXPECT_EQ(ReadBytes(locked), "kept\r\n");
+    EXPECT_EQ(ModeOf(locked) & 07777, mode);
+  }
+
+  // Reached through a link, the file at the end is what counts.
+  ASSERT_EQ(::symlink("locked292.alg", (folder / "locked.lnk").c_str()), 0);
+  EXPECT_FALSE(SaveTextFileAtomically(folder / "locked.lnk", "new\r\n", error));
+  EXPECT_EQ(ReadBytes(folder / "locked292.alg"), "kept\r\n");
+
+  // Writable by someone, but not by this process: the system's reason.
+  const std::string theirs = folder / "theirs.alg";
+  WriteBytes(theirs, "theirs\r\n");
+  ASSERT_EQ(::chmod(theirs.c_str(), 0464), 0);  // only the group may write
+  if (::access(theirs.c_str(), W_OK) != 0) {    // the superuser may
+    error.clear();
+    EXPECT_FALSE(SaveTextFileAtomically(theirs, "new\r\n", error));
+    EXPECT_NE(error.find(std::strerror(EACCES)), std::string::npos) << error;
+    EXPECT_EQ(ReadBytes(theirs), "theirs\r\n");
+  }
+
+  // Write permission back: the save goes through and keeps the mode.
+  const std::string unlocked = folder / "locked292.alg";
+  ASSERT_EQ(::chmod(unlocked.c_str(), 0644), 0);
+  ASSERT_TRUE(SaveTextFileAtomically(unlocked, "new\r\n", error)) << error;
+  EXPECT_EQ(ReadBytes(unlocked), "new\r\n");
+  EXPECT_EQ(LeftoverTemporaries(folder.path()), std::vector<std::string>{});
+}
+
+TEST(TextFileHelpers, ByteOrderMarkDroppedOnceAndControlCharactersShownEscaped) {
+  std::vector<std::string> lines{"\xEF\xBB\xBF" "21", "\xEF\xBB\xBF" "x"};
+  EXPECT_TRUE(DropByteOrderMark(lines));
+  EXPECT_EQ(lines, (std::vector<std::string>{"21", "\xEF\xBB\xBF" "x"}));
+  EXPECT_FALSE(DropByteOrderMark(lines));  // only a mark at the very start counts
+  std::vector<std::string> none;
+  EXPECT_FALSE(DropByteOrderMark(none));
+  std::vector<std::string> partial{"\xEF\xBB"};
+  EXPECT_FALSE(DropByteOrderMark(partial));
+  EXPECT_EQ(partial.front(), "\xEF\xBB");
+
+  // Escape sequences, carriage returns, bells and DEL become visible; line
+  // feeds, tabs and UTF-8 letters stay as they are.
+  EXPECT_EQ(EscapeControlCharacters("a\x1B[2Jb\rc\x07\x7F"), "a\\x1B[2Jb\\x0Dc\\x07\\x7F");
+  EXPECT_EQ(EscapeControlCharacters("line 1\nline\t2 \xC3\xA9"), "line 1\nline\t2 \xC3\xA9");
+  EXPECT_EQ(EscapeControlCharacters(std::string("nul\0end", 7)), "nul\\x00end");
+}
+
 }  // namespace
 }  // namespace estimetrix

@@ -81,8 +81,7 @@ std::string PearsonDeviatesBlock(const PearsonDeviates& test) {
       "Reference: the Pearson deviates test is a parametric bootstrap of Pearson's chi-square "
       "statistic (Efron, B. and Tibshirani, R.J. 1993. An Introduction to the Bootstrap. "
       "Chapman & Hall, New York).\n";
-  block +=
-      "Random seed for the randomizations and simulations: " + std::to_string(test.seed) + "\n";
+  block += "Random seed for the randomizations and simulations: " + std::to_string(test.seed) + "\n";
   block +=
       "You can reject the above fit if the cumulative p[Pearson deviates] is outside your "
       "acceptance range (e.g., 0.025 < p < 0.975)\n";

@@ -19,28 +19,39 @@ std::string RandomizationStatus(int j, int count) {
   return "Pearson deviates: Calculating randomization # " + IntText(j) + " of " + IntText(count);
 }
 
-// Cumulative expected values over firstCell-1..lastCell, the last forced to N.
-Vector Cumulative(int lastCell, int firstCell, const Vector& expected, double seriesTotal) {
+// Running sums of the expected values over firstCell-1..lastCell; a cell
+// expected at 0 or less (or NaN) takes no share of the draws.
+Vector Cumulative(int lastCell, int firstCell, const Vector& expected) {
   Vector cum(firstCell - 1, lastCell, 0.0);
-  for (int i = firstCell; i <= lastCell; ++i) cum[i] = cum[i - 1] + expected[i];
-  if (lastCell >= firstCell) cum[lastCell] = seriesTotal;
+  for (int i = firstCell; i <= lastCell; ++i)
+    cum[i] = cum[i - 1] + (expected[i] > 0.0 ? expected[i] : 0.0);
   return cum;
 }
 
-// The first cell i with cum(i-1) < u <= cum(i); the last cell takes the rest.
-int DrawCell(const Vector& cum, int lastCell, int firstCell, double u) {
+// The cell i with cum(i-1) <= v < cum(i); rounding at the top end falls to
+// the last cell that has a share.
+int DrawCell(const Vector& cum, int lastCell, int firstCell, double v) {
   const double* begin = &cum[firstCell];
-  const double* end = begin + (lastCell - firstCell);  // the last cell is the fallback
-  return firstCell + static_cast<int>(std::lower_bound(begin, end, u) - begin);
+  const double* end = begin + (lastCell - firstCell + 1);
+  const double* at = std::upper_bound(begin, end, v);
+  if (at == end) at = std::lower_bound(begin, end, cum[lastCell]);
+  return firstCell + static_cast<int>(at - begin);
 }
 
+// A multinomial sample of round(seriesTotal) individuals over the tested
+// cells, each cell with the probability expected(i) / sum of expected: the
+// distribution of the observed counts of a series of that total when the
+// model is right. The expected values need not add to the series total
+// (mass the model puts outside the tested cells is simply not drawn).
 void DrawSample(const Vector& cum, int lastCell, int firstCell, double seriesTotal,
                 UniformGenerator& uniform, Vector& counts) {
   counts.Fill(0.0);
   if (lastCell < firstCell) return;
+  const double total = cum[lastCell];
+  if (!(total > 0.0) || !std::isfinite(total)) return;  // nothing to draw from
   const long long n = std::llround(std::nearbyint(seriesTotal));
   for (long long d = 0; d < n; ++d) {
-    counts[DrawCell(cum, lastCell, firstCell, uniform.Next() * cum[lastCell])] += 1.0;
+    counts[DrawCell(cum, lastCell, firstCell, uniform.Next() * total)] += 1.0;
   }
 }
 
@@ -101,7 +112,7 @@ void SimulateFrequencySample(int lastCell, int firstCell, double seriesTotal,
                              const Vector& expected, UniformGenerator& uniform, IntArray& counts) {
   counts.Resize(1, lastCell, 0);
   if (lastCell < firstCell) return;
-  const Vector cum = Cumulative(lastCell, firstCell, expected, seriesTotal);
+  const Vector cum = Cumulative(lastCell, firstCell, expected);
   Vector drawn(1, lastCell, 0.0);
   DrawSample(cum, lastCell, firstCell, seriesTotal, uniform, drawn);
   for (int i = 1; i <= lastCell; ++i) counts[i] = static_cast<int>(drawn[i]);
@@ -114,7 +125,7 @@ PearsonDeviates FrequencyGoodnessOfFit(int lastCell, int firstCell, const Vector
   PearsonDeviates test;
   test.randomizations = std::max(randomizations, 0);
   test.seed = uniform.Seed();
-  const Vector cum = Cumulative(lastCell, firstCell, expected, seriesTotal);
+  const Vector cum = Cumulative(lastCell, firstCell, expected);
   test.observed = PearsonStatistic(lastCell, firstCell, observed, expected);
   for (int i = firstCell; i <= lastCell; ++i) {
     if (observed[i] > 0.0 && expected[i] <= 0.0) test.veryUnlikely = true;
@@ -137,12 +148,22 @@ PearsonDeviates FrequencyGoodnessOfFit(int lastCell, int firstCell, const Vector
   return test;
 }
 
-PearsonDeviates FrequencyGoodnessOfFit(const ModelData& data, const ModelState& best, int series,
+Matrix UnflooredPredictions(const ModelData& data, const ModelState& best,
+                            const Vector& bestValues) {
+  ModelState state = best;
+  ModelWork work;
+  work.Resize(data);
+  Vector values = bestValues;
+  PredictFrequencies(values, data, state, work);
+  return state.PredictedFrequency;
+}
+
+PearsonDeviates FrequencyGoodnessOfFit(const ModelData& data, const Matrix& predicted, int series,
                                        int randomizations, UniformGenerator& uniform,
                                        Desktop& desktop, std::string& report) {
   return FrequencyGoodnessOfFit(data.CellCount, data.FirstCell,
                                 SeriesRow(data.ObservedFrequency, series, data.CellCount),
-                                SeriesRow(best.PredictedFrequency, series, data.CellCount),
+                                SeriesRow(predicted, series, data.CellCount),
                                 data.SeriesTotal[series], randomizations, uniform, desktop, report);
 }
 

@@ -56,23 +56,45 @@ struct IncrementRecordModel {
 IncrementRecordModel BuildIncrementRecordModel(const ModelData& data, const ModelState& best,
                                                const Vector& bestValues);
 
+// With gamma increments, the first record that could draw an increment
+// instar (or its single column) whose mean is 0 or less: no gamma increment
+// exists for it. 0 when every record can be drawn, and always with Gaussian
+// increments.
+int FirstUndrawableRecord(const ModelData& data, const IncrementRecordModel& model);
+// "The predicted increment of record r is zero or less, so no gamma
+// increment can be drawn for it".
+std::string UndrawableIncrementText(int record);
+
 // A record's two-cell Pearson deviate (1 - q)^2/q + (1 - q), q being half the
 // record's likelihood exp(-recordTerm).
 double RecordPearsonDeviate(double recordTerm);
 
 // The test for one series: cells firstCell..lastCell of `observed` and
-// `expected` (indexed by cell), N = seriesTotal. Shows the very-unlikely
-// message when it applies and appends the block to `report`.
+// `expected` (indexed by cell), N = seriesTotal. Each randomisation is a
+// multinomial sample of N over the cells expected above 0, in proportion to
+// their expected values. A cell observed above 0 but expected at 0 or less is
+// left out of the statistic and shows the very-unlikely message. Appends the
+// block to `report`.
 PearsonDeviates FrequencyGoodnessOfFit(int lastCell, int firstCell, const Vector& observed,
                                        const Vector& expected, double seriesTotal,
                                        int randomizations, UniformGenerator& uniform,
                                        Desktop& desktop, std::string& report);
-// The same for series `series` of the data against the best predictions.
-PearsonDeviates FrequencyGoodnessOfFit(const ModelData& data, const ModelState& best, int series,
+// The best vector's predicted frequencies (series by cell) before the
+// evaluation's floors: a cell the model cannot reach reads 0 here, where the
+// best-state snapshot holds 1E-6 or 1E-20 in its place.
+Matrix UnflooredPredictions(const ModelData& data, const ModelState& best,
+                            const Vector& bestValues);
+// The test for series `series` of the data against `predicted` (series by
+// cell; the unfloored predictions, so that an observation in a cell the
+// model cannot reach is seen, left out and warned of).
+PearsonDeviates FrequencyGoodnessOfFit(const ModelData& data, const Matrix& predicted, int series,
                                        int randomizations, UniformGenerator& uniform,
                                        Desktop& desktop, std::string& report);
 
-// The test for the increment records under the best state and vector.
+// The test for the increment records under the best state and vector. With
+// gamma increments and a record FirstUndrawableRecord names, no randomisation
+// runs: an invalid-data warning is shown, a line says why and the block
+// follows with its statistics undefined.
 // `lastSimulated`, when given, receives the last randomisation's simulated
 // increments (records 1..IncrementRecordCount; empty when R = 0).
 PearsonDeviates IncrementGoodnessOfFit(const ModelData& data, const ModelState& best,
@@ -81,7 +103,8 @@ PearsonDeviates IncrementGoodnessOfFit(const ModelData& data, const ModelState& 
                                        std::string& report, Vector* lastSimulated = nullptr);
 
 // Draws round(seriesTotal) individuals from the expected frequencies of cells
-// firstCell..lastCell into `counts` (sized to 1..lastCell, zero elsewhere).
+// firstCell..lastCell, normalised to sum 1, into `counts` (sized to
+// 1..lastCell, zero elsewhere; all zero when no cell is expected above 0).
 void SimulateFrequencySample(int lastCell, int firstCell, double seriesTotal,
                              const Vector& expected, UniformGenerator& uniform, IntArray& counts);
 // Row `series` of a series-by-cell matrix (such as PredictedFrequency or
@@ -92,8 +115,10 @@ constexpr int kMaxSimulatedIncrements = 10000;
 
 // Simulates `count` (at most 10000) unconditional increments from the best
 // state and vector and appends the table to `report`; warns about negative
-// pre-moult sizes or increments. Needs increment instars; without them
-// nothing happens.
+// pre-moult sizes or increments. With gamma errors, a drawn instar whose mean
+// size, or a simulated size whose predicted increment, is 0 or less ends the
+// simulation with an invalid-data warning and a line instead of the table.
+// Needs increment instars; without them nothing happens.
 void SimulateIncrements(const ModelData& data, const ModelState& best, const Vector& bestValues,
                         int count, UniformGenerator& uniform, Desktop& desktop,
                         std::string& report);

@@ -82,6 +82,29 @@ IncrementRecordModel BuildIncrementRecordModel(const ModelData& data, const Mode
   return model;
 }
 
+int FirstUndrawableRecord(const ModelData& data, const IncrementRecordModel& model) {
+  if (data.IncrementErrorDistribution != "G") return 0;
+  const int instars = data.IncrementInstarCount;
+  for (int r = 1; r <= data.IncrementRecordCount; ++r) {
+    double below = 0.0;
+    for (int k = 1; k <= std::max(instars, 1); ++k) {
+      // Without increment instars column 1 is always drawn; with them an
+      // instar of no weight at this size never is.
+      const double weight = instars > 0 ? model.cumulativeWeight(r, k) - below : 1.0;
+      if (instars > 0) below = model.cumulativeWeight(r, k);
+      if (weight != 0.0 && !(model.mean(r, k) > 0.0)) return r;
+    }
+    // No instar with weight: the draw falls through to the last one.
+    if (instars > 0 && below == 0.0 && !(model.mean(r, instars) > 0.0)) return r;
+  }
+  return 0;
+}
+
+std::string UndrawableIncrementText(int record) {
+  return "The predicted increment of record " + IntText(record) +
+         " is zero or less, so no gamma increment can be drawn for it";
+}
+
 double RecordPearsonDeviate(double recordTerm) {
   const double q = std::max(0.5 * std::exp(-recordTerm), kQuotaFloor);
   return Squared(1.0 - q) / q + (1.0 - q);
@@ -135,6 +158,18 @@ PearsonDeviates IncrementGoodnessOfFit(const ModelData& data, const ModelState& 
   RecordQuotas(data, best, bestValues, work, q);
   test.observed = TwoCellStatistic(q);
   const IncrementRecordModel model = BuildIncrementRecordModel(data, best, bestValues);
+  if (const int undrawable = FirstUndrawableRecord(data, model); undrawable > 0) {
+    // Gamma increments need a positive mean: report the data as invalid
+    // rather than draw something else in their place.
+    const std::string why = UndrawableIncrementText(undrawable);
+    desktop.Inform("Warning: invalid data",
+                   why +
+                       ".\nThe increment goodness-of-fit randomizations were not run; "
+                       "reassess the parameter values.",
+                   Icon::Exclamation);
+    report += "\nInvalid data: " + why + "; no randomizations were run.";
+    test.randomizations = 0;
+  }
   for (int j = 1; j <= test.randomizations; ++j) {
     desktop.SetStatus(StatusBar::Progress, 1,
                       "Pearson deviates: Calculating randomization # " + IntText(j) + " of " +

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "engine/base/format.h"
@@ -23,6 +24,7 @@ struct SimulatedRecord {
   double increment = 0.0;  // unconditional, without measurement error
   double postMoultError = 0.0;
   double measuredIncrement = 0.0;
+  std::string undrawable;  // why a gamma value could not be drawn (empty: drawn)
 };
 
 // A measured value of `value` whose error has SD `sd`: Gaussian errors use
@@ -39,6 +41,12 @@ SimulatedRecord SimulateRecord(const ModelState& best, const Vector& cumulative,
   while (l < cumulative.Hi() && u > cumulative[l]) ++l;
   SimulatedRecord rec;
   const double mean = best.InstarMean[l], sd = best.InstarSD[l];
+  // Gamma values are positive: a mean of 0 or less has none to draw.
+  if (gamma && !(mean > 0.0)) {
+    rec.undrawable = "The mean size of instar " + IntText(l) +
+                     " is zero or less, so no gamma pre-moult size can be drawn for it";
+    return rec;
+  }
   const auto pair = NormalDeviatePair(uniform);
   rec.size = gamma ? GammaDeviate(uniform, mean, sd * sd) : mean + sd * pair.first;
   rec.measuredSize = Measured(gamma, rec.size, errorFraction * rec.size, pair.second, uniform);
@@ -47,6 +55,12 @@ SimulatedRecord SimulateRecord(const ModelState& best, const Vector& cumulative,
   double p = 0.0, power = 1.0;
   for (int j = 0; j < kBetaCount; ++j, power *= rec.size) p += best.Beta[j] * power;
   const double s = best.Tau[0] + best.Tau[1] * p + best.Tau[2] * p * p;
+  if (gamma && !(p > 0.0)) {
+    rec.undrawable = "The predicted increment at a simulated pre-moult size of " +
+                     GeneralNumber(rec.size) +
+                     " is zero or less, so no gamma increment can be drawn for it";
+    return rec;
+  }
   rec.increment = gamma ? GammaDeviate(uniform, p, s * s) : p + s * NormalDeviate(uniform);
 
   const double postMoult = rec.size + rec.increment;
@@ -90,6 +104,16 @@ void SimulateIncrements(const ModelData& data, const ModelState& best, const Vec
                       "Simulating increment # " + IntText(n) + " of " + IntText(count));
     desktop.Yield();
     records.push_back(SimulateRecord(best, cumulative, gamma, errorFraction, uniform));
+    if (!records.back().undrawable.empty()) {
+      desktop.SetStatus(StatusBar::Progress, 1, "");
+      desktop.Inform("Warning: invalid data",
+                     records.back().undrawable +
+                         ".\nNo increments were simulated; reassess the parameter values.",
+                     Icon::Exclamation);
+      report +=
+          "\n\nInvalid data: " + records.back().undrawable + "; no increments were simulated.";
+      return;
+    }
     negativeSize = negativeSize || records.back().size < 0.0;
     negativeIncrement = negativeIncrement || records.back().increment < 0.0;
   }

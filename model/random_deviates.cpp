@@ -1,6 +1,6 @@
 // Normal deviates by the polar method; gamma deviates by Ahrens and Dieter's
 // rejection method GS (shape below 1) and their normal-squeeze method GD
-// (shape from 1), with a normal approximation for large shapes.
+// (every shape from 1: it is exact however large the shape).
 
 #include "model/random_deviates.h"
 
@@ -9,8 +9,6 @@
 namespace estimetrix {
 
 namespace {
-
-constexpr double kLargeShape = 25.0;
 
 // GS: standard gamma of shape 0 < a < 1.
 double SmallShapeGamma(UniformGenerator& uniform, double a) {
@@ -136,19 +134,15 @@ double ExponentialDeviate(UniformGenerator& uniform) {
 
 double GammaDeviate(UniformGenerator& uniform, double mean, double variance) {
   if (variance == 0.0) return mean;
+  // A gamma variable is positive: a mean of zero or less (or NaN) has no
+  // gamma to draw from, and callers report it as invalid data.
+  if (!(mean > 0.0)) return mean;
   const double a = mean * mean / variance;
   const double b = variance / mean;
-  // A zero mean or non-finite moments: no gamma to draw from (and the
+  // Non-finite or negative moments: nothing to draw either (and the
   // rejection loops would never end on NaN).
-  if (!std::isfinite(a) || !std::isfinite(b)) return mean;
-  if (a > kLargeShape) {
-    const double sd = std::sqrt(variance);
-    double x;
-    do x = mean + sd * NormalDeviate(uniform);
-    while (x <= 0.0);
-    return x;
-  }
-  if (a < 1.0) return a > 0.0 ? SmallShapeGamma(uniform, a) * b : mean;
+  if (!std::isfinite(a) || !std::isfinite(b) || !(a > 0.0)) return mean;
+  if (a < 1.0) return SmallShapeGamma(uniform, a) * b;
   return LargeShapeGamma(uniform, a) * b;
 }
 

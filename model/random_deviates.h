@@ -39,8 +39,10 @@ std::pair<double, double> NormalDeviatePair(UniformGenerator& uniform);
 double NormalDeviate(UniformGenerator& uniform);
 // A standard exponential deviate.
 double ExponentialDeviate(UniformGenerator& uniform);
-// A gamma deviate of the given mean and variance; the mean itself when the
-// variance is 0. Shapes above 25 use a normal deviate redrawn until positive.
+// A gamma deviate of the given mean and variance (GS below shape 1, GD from
+// shape 1 up, however large). Nothing is drawn, and the mean itself comes
+// back, when the variance is 0 or when there is no gamma of these moments:
+// a mean of 0 or less, a negative variance or a non-finite shape.
 double GammaDeviate(UniformGenerator& uniform, double mean, double variance);
 
 }  // namespace estimetrix

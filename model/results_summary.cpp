@@ -283,6 +283,10 @@ void SummaryWriter::WriteInstarDetails() {
 void SummaryWriter::WriteFrequencyTables() {
   const ModelData& d = data();
   if (!d.HasFrequencies()) return;
+  // The tests judge the predictions before the evaluation's floors, so that an
+  // observation where the model predicts nothing is seen as such.
+  Matrix unfloored;
+  if (randomizations_ > 0) unfloored = UnflooredPredictions(d, m_.best, m_.bestValues);
   for (int s = 1; s <= d.SeriesCount; ++s) {
     if (Yes("Frequency Summary",
             "Do you want to view the frequency data for series " + IntText(s) + " ?")) {
@@ -296,7 +300,7 @@ void SummaryWriter::WriteFrequencyTables() {
             "Do you want to view the goodness-of-fit diagnostic for frequency series " +
                 IntText(s))) {
       text_ += "\nGoodness-of-fit diagnostic for frequency series " + IntText(s);
-      FrequencyGoodnessOfFit(d, m_.best, s, randomizations_, uniform_, desktop_, text_);
+      FrequencyGoodnessOfFit(d, unfloored, s, randomizations_, uniform_, desktop_, text_);
       text_ += "\n";
     }
   }

@@ -275,6 +275,19 @@ void SummaryTables::EnsureRecords() {
 }
 
 void SummaryTables::SimulateRecordIncrements() {
+  EnsureRecords();
+  if (const int undrawable = FirstUndrawableRecord(m_.data, recordModel_); undrawable > 0) {
+    simulated_.Resize(1, 0, 0.0);
+    if (!undrawableReported_) {
+      desktop_.Inform("Warning: invalid data",
+                      UndrawableIncrementText(undrawable) +
+                          ".\nNo conditional simulated increments were drawn; reassess the "
+                          "parameter values.",
+                      Icon::Exclamation);
+    }
+    undrawableReported_ = true;
+    return;
+  }
   std::string discarded;
   IncrementGoodnessOfFit(m_.data, m_.best, m_.bestValues, 1, uniform_, desktop_, discarded,
                          &simulated_);

@@ -27,7 +27,8 @@ class SummaryTables {
   // Both simulated samples of every series (with and without measurement error).
   void DrawFrequencySamples();
   // One pass of the increment test's simulation: a conditional simulated
-  // increment for every record.
+  // increment for every record. Gamma increments that cannot be drawn (a
+  // mean of 0 or less) are reported once as invalid data and leave none.
   void SimulateRecordIncrements();
 
   // The per-instar proportion, size and variance lines for instars
@@ -71,6 +72,7 @@ class SummaryTables {
   IncrementRecordModel recordModel_;
   Vector expected_, measurementVariance_, standardized_;
   Vector simulated_;  // the last conditional simulation (empty before one)
+  bool undrawableReported_ = false;  // gamma increments with a mean of 0 or less
 };
 
 // The plots a user asked for: the increment plots, then (after asking) the

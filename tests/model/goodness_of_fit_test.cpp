@@ -116,15 +116,24 @@ TEST(FrequencyGoodnessOfFit, AGoodFitGivesChiSquareLikeDeviatesAndAMiddlingP) {
   EXPECT_LE(test.minimum, test.maximum);
 }
 
-TEST(SimulateFrequencySample, DrawsTheWholeSeriesTotalEvenWhenExpectationsFallShort) {
+TEST(SimulateFrequencySample, DrawsTheSeriesTotalInProportionToTheTestedCellsExpectations) {
   UniformGenerator uniform(2);
   IntArray counts;
-  // Expected values add to 9 of 20: the last cell takes the remainder.
-  SimulateFrequencySample(4, 2, 20.0, Cells({5, 2, 3, 4}), uniform, counts);
-  ASSERT_EQ(counts.Hi(), 4);
+  // Cells 2..4 are tested; their expected values add to 9 of 9000 crabs (the
+  // rest of the model's mass lies elsewhere): each cell gets its share of
+  // 9000, binomial SDs about 40. Cell 3, expected at 0, gets nobody.
+  SimulateFrequencySample(5, 2, 9000.0, Cells({5, 2, 0, 3, 4}), uniform, counts);
+  ASSERT_EQ(counts.Hi(), 5);
   EXPECT_EQ(counts[1], 0);
-  EXPECT_EQ(counts[2] + counts[3] + counts[4], 20);
-  EXPECT_GT(counts[4], counts[2]);
+  EXPECT_EQ(counts[3], 0);
+  EXPECT_EQ(counts[2] + counts[4] + counts[5], 9000);
+  EXPECT_NEAR(counts[2], 2000, 160);
+  EXPECT_NEAR(counts[4], 3000, 180);
+  EXPECT_NEAR(counts[5], 4000, 190);
+
+  // Nothing expected anywhere: nobody can be drawn.
+  SimulateFrequencySample(3, 1, 50.0, Cells({0, 0, 0}), uniform, counts);
+  EXPECT_EQ(counts[1] + counts[2] + counts[3], 0);
 }
 
 // One increment record set with Gaussian errors: increment 5 + error of SD 1
@@ -255,6 +264,106 @@ TEST(SimulateIncrements, WarnsOfNegativeGaussianSizesAndIncrementsButNotGammaOne
   SimulateIncrements(c.data, c.best, c.values, 200, uniform, quiet, gammaReport);
   EXPECT_TRUE(quiet.Transcript().empty());
   EXPECT_NE(gammaReport.find("\n   200,"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace estimetrix
+
+namespace estimetrix {
+namespace {
+
+// Gamma increments need a positive mean. Before, a mean far below zero was
+// redrawn "until positive" for ever; now it is invalid data, said at once.
+TEST(IncrementGoodnessOfFit, AGammaMeanAtOrBelowZeroIsReportedAsInvalidDataNotDrawn) {
+  IncrementCase c(4, 0);
+  c.data.IncrementErrorDistribution = "G";
+  // Increments 10 - 5 x at sizes 1..4: records 2, 3 and 4 predict 0 or less.
+  for (int r = 1; r <= 4; ++r) c.data.InitialSize[r] = r;
+  c.best.Beta[0] = 10.0;
+  c.best.Beta[1] = -5.0;
+  c.best.Tau[0] = 1.0;
+  ScriptedDesktop desktop;
+  desktop.ExpectMessage("Warning: invalid data");
+  UniformGenerator uniform(9);
+  std::string report;
+  Vector simulated;
+  const auto test =
+      IncrementGoodnessOfFit(c.data, c.best, c.values, 50, uniform, desktop, report, &simulated);
+  EXPECT_TRUE(desktop.Failures().empty());
+  ASSERT_EQ(desktop.Transcript().size(), 1u);
+  EXPECT_EQ(desktop.Transcript()[0].icon, Icon::Exclamation);
+  EXPECT_EQ(desktop.Transcript()[0].text,
+            "The predicted increment of record 2 is zero or less, so no gamma increment can be "
+            "drawn for it.\nThe increment goodness-of-fit randomizations were not run; reassess "
+            "the parameter values.");
+  EXPECT_EQ(report.rfind("\nInvalid data: The predicted increment of record 2 is zero or less, so "
+                         "no gamma increment can be drawn for it; no randomizations were run.\n",
+                         0),
+            0u);
+  EXPECT_NE(report.find("Simulated Pearson deviates> n: 0; Mean: Undefined;"), std::string::npos);
+  EXPECT_NE(report.find("Cumulative p[Pearson deviates]: Undefined"), std::string::npos);
+  EXPECT_EQ(test.randomizations, 0);
+  EXPECT_EQ(desktop.YieldCount(), 0);
+  EXPECT_EQ(simulated.Hi(), 0);
+
+  // Far below zero everywhere (the case that never ended): the same, at once.
+  c.best.Beta[0] = -50.0;
+  c.best.Beta[1] = 0.0;
+  ScriptedDesktop far;
+  far.ExpectMessage("Warning: invalid data");
+  std::string farReport;
+  IncrementGoodnessOfFit(c.data, c.best, c.values, 50, uniform, far, farReport);
+  EXPECT_TRUE(far.Failures().empty());
+  EXPECT_NE(farReport.find("record 1 is zero or less"), std::string::npos);
+
+  // Gaussian increments may be negative: the test runs.
+  c.data.IncrementErrorDistribution = "N";
+  ScriptedDesktop gaussian;
+  std::string gaussianReport;
+  EXPECT_EQ(IncrementGoodnessOfFit(c.data, c.best, c.values, 5, uniform, gaussian, gaussianReport)
+                .randomizations,
+            5);
+  EXPECT_TRUE(gaussian.Transcript().empty());
+}
+
+TEST(SimulateIncrements, GammaIncrementsThatCannotBeDrawnStopTheSimulationWithInvalidData) {
+  // Instar 1 of size 10 (SD 1): an increment of 2 - 0.5 x is below zero there.
+  IncrementCase c(0, 1);
+  c.data.IncrementErrorDistribution = "G";
+  c.best.Beta[0] = 2.0;
+  c.best.Beta[1] = -0.5;
+  c.best.Tau[0] = 1.0;
+  c.best.InstarMean[1] = 10.0;
+  c.best.InstarSD[1] = 1.0;
+  c.best.IncrementProportion[1] = 1.0;
+  ScriptedDesktop desktop;
+  desktop.ExpectMessage("Warning: invalid data");
+  UniformGenerator uniform(13);
+  std::string report;
+  SimulateIncrements(c.data, c.best, c.values, 10000, uniform, desktop, report);
+  EXPECT_TRUE(desktop.Failures().empty());
+  ASSERT_EQ(desktop.Transcript().size(), 1u);
+  EXPECT_EQ(desktop.YieldCount(), 1);  // stopped at the first simulated increment
+  EXPECT_EQ(report.rfind("\n\nInvalid data: The predicted increment at a simulated pre-moult size "
+                         "of ",
+                         0),
+            0u);
+  EXPECT_NE(report.find(" is zero or less, so no gamma increment can be drawn for it; no "
+                        "increments were simulated."),
+            std::string::npos);
+  EXPECT_EQ(report.find("Simulated increment data :"), std::string::npos);
+  EXPECT_EQ(desktop.Status(StatusBar::Progress, 1), "");
+
+  // An instar whose mean size is not positive has no gamma size either.
+  c.best.InstarMean[1] = -3.0;
+  ScriptedDesktop sizes;
+  sizes.ExpectMessage("Warning: invalid data");
+  std::string sizeReport;
+  SimulateIncrements(c.data, c.best, c.values, 10, uniform, sizes, sizeReport);
+  ASSERT_EQ(sizes.Transcript().size(), 1u);
+  EXPECT_EQ(sizes.Transcript()[0].text,
+            "The mean size of instar 1 is zero or less, so no gamma pre-moult size can be drawn "
+            "for it.\nNo increments were simulated; reassess the parameter values.");
 }
 
 }  // namespace

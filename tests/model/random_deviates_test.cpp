@@ -91,8 +91,10 @@ TEST(RandomDeviates, ExponentialHasUnitMeanAndVariance) {
 }
 
 TEST(RandomDeviates, GammaFollowsItsDistributionForSmallAndLargeShapes) {
-  // Shapes below 1 (GS), at and above 1 in each GD coefficient range.
-  for (double shape : {0.3, 1.0, 2.5, 10.0, 20.0}) {
+  // Shapes below 1 (GS), at and above 1 in each GD coefficient range, and
+  // large ones, where a normal of the same moments is measurably off (its KS
+  // distance from the gamma of shape 30 is about 0.024).
+  for (double shape : {0.3, 1.0, 2.5, 10.0, 20.0, 30.0, 45.0, 400.0}) {
     SCOPED_TRACE(shape);
     const double scale = 2.0;
     const double mean = shape * scale, variance = shape * scale * scale;
@@ -108,19 +110,28 @@ TEST(RandomDeviates, GammaFollowsItsDistributionForSmallAndLargeShapes) {
   }
 }
 
-TEST(RandomDeviates, GammaAboveShape25IsAPositiveNormalAndZeroVarianceGivesTheMean) {
+TEST(RandomDeviates, GammaAboveShape25IsAGammaAndNoMeanAtOrBelowZeroIsDrawn) {
   UniformGenerator uniform(99);
   std::vector<double> x;
-  // Shape 30 around a small mean: the normal is redrawn until positive.
+  // Shape 30 around a small mean: skewed like the gamma, never at or below 0.
   for (int i = 0; i < kDraws; ++i) x.push_back(GammaDeviate(uniform, 3.0, 0.3));
   const Moments m = MomentsOf(x);
   EXPECT_NEAR(m.mean, 3.0, 0.02);
   EXPECT_NEAR(m.variance, 0.3, 0.02);
   EXPECT_GT(*std::min_element(x.begin(), x.end()), 0.0);
+  EXPECT_LT(KolmogorovDistance(x, [](double t) { return GammaCdf(30.0, t / 0.1); }),
+            kCriticalDistance);
+  double third = 0.0;  // skewness 2 / sqrt(30) = 0.365
+  for (double v : x) third += std::pow(v - m.mean, 3.0);
+  EXPECT_NEAR(third / kDraws / std::pow(m.variance, 1.5), 2.0 / std::sqrt(30.0), 0.06);
 
   EXPECT_EQ(GammaDeviate(uniform, 4.5, 0.0), 4.5);
-  // No gamma to draw from: the mean comes back instead of an endless loop.
+  // No gamma to draw from: the mean comes back at once instead of a draw
+  // (far below zero, a positive value could never be found).
   EXPECT_EQ(GammaDeviate(uniform, 0.0, 1.0), 0.0);
+  EXPECT_EQ(GammaDeviate(uniform, -50.0, 1.0), -50.0);
+  EXPECT_EQ(GammaDeviate(uniform, -1.0, 0.5), -1.0);
+  EXPECT_EQ(GammaDeviate(uniform, 2.0, -1.0), 2.0);
   EXPECT_TRUE(std::isnan(GammaDeviate(uniform, std::nan(""), 1.0)));
 }
 

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "engine/base/format.h"
 #include "engine/state/report_views.h"
 #include "tests/model/carapex_fixture.h"
@@ -152,6 +155,67 @@ TEST_F(ResultsSummaryTest, OneRandomizationGivesAnExactPAndTheSeedIsStated) {
   EXPECT_TRUE(Has(text, "Random seed for the randomizations and simulations: 17\n"));
   EXPECT_TRUE(Has(text, "; SE cumulative p[Pearson deviates]: 0.000"));
   EXPECT_FALSE(Has(text, "Simulated increment data :"));
+}
+
+// One crab at 20.5 mm, far beyond both instars (2.5 and 4.0 mm, SDs 0.6 and
+// 0.78): the model predicts nobody in its cell, although the evaluation
+// floors that prediction to 1E-6 (with a penalty). The frequency test must see
+// the zero: warn, and leave the cell out rather than add a million to X.
+TEST(ResultsSummaryFrequencyTest, ACrabWhereTheModelPredictsNobodyIsWarnedOfAndLeftOut) {
+  const std::filesystem::path file =
+      std::filesystem::temp_directory_path() / "estimetrix_far_crab_frequencies.dat";
+  {
+    std::ofstream out(file, std::ios::binary);
+    out << "Midpoint,S1\r\n";
+    const int counts[] = {1, 6, 16, 14, 9, 3, 1};
+    for (int c = 1; c <= 21; ++c) {
+      const int n = c <= 7 ? counts[c - 1] : c == 21 ? 1 : 0;
+      out << RightJustify(FormatNumber(c - 0.5, "0.0"), 7) << ","
+          << RightJustify(std::to_string(n), 5) << "\r\n";
+    }
+  }
+  CarapexHarness h;
+  CarapexSetup setup;
+  setup.frequencyPath = file.string();
+  setup.identifiedText = "2";
+  ASSERT_TRUE(h.Initialize(setup));
+  h.steps.Fill(0.0);
+  h.steps[param::kMu0] = 0.1;
+  h.fuseCodes.Resize(1, h.parameterCount, "~~");
+  h.values[param::kMu0] = 1.0;
+  h.values[param::kBeta0] = 1.5;
+  h.values[param::kSigma1] = 0.6;
+  h.values[param::kTau0] = 0.5;
+  h.values[22] = 0.4;
+  h.values[23] = -1.0;
+  h.Evaluate(1);
+  ASSERT_EQ(h.model.Best().PredictedFrequency(1, 21), 1e-6);  // the evaluation's floor
+
+  ScriptedDesktop& d = h.desktop;
+  d.ExpectMessage("Model results", Answer::No);
+  d.ExpectInput("More randomizations improve the goodness-of-fit estimate", "30");
+  d.ExpectInput("Instar details", std::nullopt);
+  d.ExpectMessage("Frequency Summary", Answer::No);
+  d.ExpectMessage("Frequency goodness-of-fit", Answer::Yes);
+  d.ExpectMessage("Very unlikely observation(s)");
+  d.ExpectMessage("Summary", Answer::Ok);
+  RecordedReports reports;
+  SummaryContext context;
+  context.reports = &reports;
+  context.seed = 5;
+  h.model.SetSummaryContext(context);
+  h.Evaluate(-1);
+  std::filesystem::remove(file);
+  EXPECT_TRUE(d.Failures().empty()) << d.Failures().front();
+  EXPECT_EQ(d.PendingSteps(), 0u);
+  const std::string& text = reports.last;
+  const size_t at = text.find("Observed Pearson deviates>");
+  ASSERT_NE(at, std::string::npos);
+  // The other 50 crabs fit roughly: X is a few units, not 1,000,000.
+  const double x = std::stod(text.substr(at + 26, 10));
+  EXPECT_LT(x, 100.0);
+  // The report's own table keeps the floored prediction.
+  EXPECT_EQ(h.model.Best().PredictedFrequency(1, 21), 1e-6);
 }
 
 TEST(ResultsSummaryAicc, NeedsDegreesOfFreedomAndCountsBeyondSixteenBits) {

@@ -19,6 +19,7 @@ namespace estimetrix {
 namespace {
 
 constexpr const char* kStepsOption = "--steps-from-covariance";
+constexpr const char* kAlignedOption = "--aligned-grid";
 
 // The answers of the evaluation running now.
 struct EvaluationAnswers {
@@ -80,6 +81,8 @@ std::optional<DialogReply> AnswerEvaluationQuestion(const DialogRecord& record,
   }
   // The runner keeps the bivariate grid so that save-grd (and --plots) can use it.
   if (record.title == kBivariateTitle) return Reply(Answer::Yes);
+  if (record.title == kAlignedGridTitle && record.buttons != Buttons::Ok)
+    return Reply(session.Has(kAlignedOption) ? Answer::Yes : Answer::No);
   if (record.title == kCallCountTitle) return Reply(Answer::Yes);
   // Marquardt at each profile point: numerical derivatives, no display.
   if (record.title == "Marquardt minimization" && record.buttons != Buttons::Ok)
@@ -96,6 +99,10 @@ int RunEvaluation(BatchSession& session, EvaluationAnswers& answers, EvaluationC
     return BatchFail(session, name + ": " + kStepsOption +
                                   " needs covariances of the current values (run covariance "
                                   "first)");
+  if (choice == EvaluationChoice::Posterior && session.Has(kAlignedOption) &&
+      !session.Has(kStepsOption))
+    return BatchFail(session, name + ": " + kAlignedOption + " needs " + kStepsOption +
+                                  " (the grid follows that covariance matrix)");
   const ReportKind kind = choice == EvaluationChoice::Posterior ? ReportKind::Posterior
                                                                 : ReportKind::Profile;
   session.views.SetReportText(kind, "");
@@ -170,6 +177,9 @@ BatchArea EvaluationBatchArea() {
   area.options.push_back({kStepsOption, "K",
                           "posterior and profile: steps from the standard errors of covariance "
                           "grid K (1, 2 or 3) instead of the steps as they stand."});
+  area.options.push_back({kAlignedOption, "",
+                          "posterior with --steps-from-covariance: lay each point's grid along "
+                          "the conditional covariance of the other free parameters."});
   area.commands.push_back(
       {"posterior", "PARAM POINTS GRID",
        "Bayesian posterior of parameter PARAM on POINTS points, integrated over GRID points of "

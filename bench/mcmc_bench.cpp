@@ -148,7 +148,7 @@ void BM_ChainDraws(benchmark::State& state, const Example& example) {
 void BM_SnowCrabTimeToEss1000(benchmark::State& state) {
   const int threads = static_cast<int>(state.range(0));
   for (auto _ : state) {
-    int draws = 2000;
+    int draws = 20000;
     for (;;) {
       const ChainRun run = RunChains(kSnowCrab, threads, draws);
       if (!run.ok) {

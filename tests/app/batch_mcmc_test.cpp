@@ -51,6 +51,32 @@ TEST(BatchMarkovChains, TheReportIsPrintedAndTheFilesSavedAlikeForAnyThreadCount
             0u);
 }
 
+TEST(BatchMarkovChains, TheAlignedGridIsChosenByItsOptionAndNamedInTheReport) {
+  const std::string example = std::string(ESTIMETRIX_EXAMPLES) + "/dungeness/";
+  auto run = [&](bool aligned) {
+    std::vector<std::string> words = {"--setup",
+                                      example + "dungeness.setup",
+                                      "--likelihood-constant",
+                                      "0.5",
+                                      "--steps-from-covariance",
+                                      "2",
+                                      "simplex",
+                                      "marquardt",
+                                      "covariance",
+                                      "posterior",
+                                      "3,9,9"};
+    if (aligned) words.insert(words.begin(), "--aligned-grid");
+    return testing::RunBatchWords(words);
+  };
+  const BatchRun axes = run(false), aligned = run(true);
+  ASSERT_EQ(axes.status, 0) << axes.err;
+  ASSERT_EQ(aligned.status, 0) << aligned.err;
+  EXPECT_EQ(axes.out.find("Grid: along the covariance"), std::string::npos);
+  EXPECT_NE(aligned.out.find("\nGrid: along the covariance of grid 2 (conditional means"),
+            std::string::npos)
+      << aligned.out;
+}
+
 TEST(BatchMarkovChains, BadArgumentsAndMissingResultsAreRefused) {
   testing::TemporaryFolder folder;
   BatchRun draws = Batch({"mcmc", "five"});

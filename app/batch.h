@@ -90,6 +90,7 @@ BatchArea RankBatchArea();        // batch_rank.cpp: rank-add, rank, save-mms
 BatchArea SummaryBatchArea();     // batch_summary.cpp: summary and its answers
 BatchArea PriorsBatchArea();      // batch_priors.cpp: --priors, save-priors, review-priors, prior-profile
 BatchArea EvaluationBatchArea();  // batch_evaluation.cpp: posterior, profile and their files
+BatchArea McmcBatchArea();        // batch_mcmc.cpp: mcmc, save-mcmc, save-mcmc-report
 
 // "objective <value>" with 17 significant digits.
 std::string ObjectiveLine(double objective);

@@ -295,8 +295,9 @@ std::string ObjectiveLine(double objective) {
 }
 
 std::vector<BatchArea> AllBatchAreas() {
-  return {ModelBatchArea(),   SimplexBatchArea(), MarquardtBatchArea(), CovarianceBatchArea(),
-          SummaryBatchArea(), PriorsBatchArea(),  EvaluationBatchArea(), RankBatchArea()};
+  return {ModelBatchArea(),      SimplexBatchArea(), MarquardtBatchArea(),
+          CovarianceBatchArea(), SummaryBatchArea(), PriorsBatchArea(),
+          EvaluationBatchArea(), McmcBatchArea(),    RankBatchArea()};
 }
 
 std::string BatchUsage(const std::vector<BatchArea>& areas) {

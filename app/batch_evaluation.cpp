@@ -25,6 +25,7 @@ namespace {
 constexpr const char* kStepsOption = "--steps-from-covariance";
 constexpr const char* kYesLongRuns = "--yes-long-runs";
 constexpr const char* kMaxSeconds = "--max-seconds";
+constexpr const char* kAlignedOption = "--aligned-grid";
 
 // The answers of the evaluation running now.
 struct EvaluationAnswers {
@@ -127,6 +128,8 @@ std::optional<DialogReply> AnswerEvaluationQuestion(const DialogRecord& record,
   }
   // The runner keeps the bivariate grid so that save-grd (and --plots) can use it.
   if (record.title == kBivariateTitle) return Reply(Answer::Yes);
+  if (record.title == kAlignedGridTitle && record.buttons != Buttons::Ok)
+    return Reply(session.Has(kAlignedOption) ? Answer::Yes : Answer::No);
   if (record.title == kCallCountTitle) return AnswerLongRun(record, session);
   // Marquardt at each profile point: numerical derivatives, no display.
   if (record.title == "Marquardt minimization" && record.buttons != Buttons::Ok)
@@ -143,6 +146,10 @@ int RunEvaluation(BatchSession& session, EvaluationAnswers& answers, EvaluationC
     return BatchFail(session, name + ": " + kStepsOption +
                                   " needs covariances of the current values (run covariance "
                                   "first)");
+  if (choice == EvaluationChoice::Posterior && session.Has(kAlignedOption) &&
+      !session.Has(kStepsOption))
+    return BatchFail(session, name + ": " + kAlignedOption + " needs " + kStepsOption +
+                                  " (the grid follows that covariance matrix)");
   const ReportKind kind = choice == EvaluationChoice::Posterior ? ReportKind::Posterior
                                                                 : ReportKind::Profile;
   // The engine asks for a parameter number until it gets one in range; the
@@ -235,6 +242,9 @@ BatchArea EvaluationBatchArea() {
   area.options.push_back({kMaxSeconds, "S",
                           "posterior and profile: go on with a long run when its estimated "
                           "time is at most S seconds."});
+  area.options.push_back({kAlignedOption, "",
+                          "posterior with --steps-from-covariance: lay each point's grid along "
+                          "the conditional covariance of the other free parameters."});
   area.prepare = [](BatchSession& session) {
     double seconds = 0.0;
     if (session.Has(kMaxSeconds) && (!StrictReal(session.Option(kMaxSeconds), seconds) ||

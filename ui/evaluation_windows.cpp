@@ -24,8 +24,9 @@ frmParEvals::frmParEvals(AppContext& ctx, QWidget* parent) : QWidget(parent), ct
   };
   posterior_ = addButton("cmdBayesian", kPosteriorButtonCaption, EvaluationChoice::Posterior);
   profile_ = addButton("cmdMaxLike", kProfileButtonCaption, EvaluationChoice::Profile);
+  chains_ = addButton("cmdMarkovChains", kChainsButtonCaption, EvaluationChoice::Chains);
   cancel_ = addButton("cmdCancel", kChooserCancelCaption, EvaluationChoice::Cancel);
-  resize(TwipsToPixels(6000), TwipsToPixels(2400));
+  resize(TwipsToPixels(6000), TwipsToPixels(3000));
 }
 
 void frmParEvals::Choose(EvaluationChoice choice) {

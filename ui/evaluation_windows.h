@@ -1,6 +1,6 @@
 #pragma once
 // The chooser of parameter evaluations (frmParEvals): a Bayesian posterior,
-// a likelihood profile, or Cancel.
+// a likelihood profile, Markov chain sampling of the posterior, or Cancel.
 
 #include <QWidget>
 
@@ -22,6 +22,7 @@ class frmParEvals : public QWidget {
 
   QPushButton* posteriorButton() const { return posterior_; }
   QPushButton* profileButton() const { return profile_; }
+  QPushButton* chainsButton() const { return chains_; }
   QPushButton* cancelButton() const { return cancel_; }
 
  protected:
@@ -31,6 +32,7 @@ class frmParEvals : public QWidget {
   AppContext& ctx_;
   QPushButton* posterior_ = nullptr;
   QPushButton* profile_ = nullptr;
+  QPushButton* chains_ = nullptr;
   QPushButton* cancel_ = nullptr;
   bool choosing_ = false;
 };

@@ -29,6 +29,7 @@ WindowNames NamesOf(ReportKind kind) {
       return {"frmPriorDists", "rtbPriorDists", "cmdSavePriorDists"};
     case ReportKind::Posterior: return {"frmBayesian", "rtbBayesian", "cmdSaveBayesian"};
     case ReportKind::Profile: return {"frmMaxLike", "rtbMaxLike", "cmdSaveMaxLike"};
+    case ReportKind::Chains: return {"frmMarkovChains", "rtbMarkovChains", "cmdSaveMarkovChains"};
   }
   return {"frmReport", "rtbReport", "cmdSave"};
 }

@@ -25,6 +25,7 @@ inline constexpr const char* kBayesInterruptTitle = "Bayesian calculations";
 inline constexpr const char* kCallCountTitle = "Function calls required";
 inline constexpr const char* kBivariateTitle = "Bivariate plot";
 inline constexpr const char* kGridSaveTitle = "Save grid values in...";
+inline constexpr const char* kAlignedGridTitle = "Grid along the covariance";
 
 // At most this many free parameters take part in a posterior: the evaluated
 // one and five integrated over.

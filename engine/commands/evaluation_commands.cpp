@@ -3,6 +3,7 @@
 #include <new>
 
 #include "engine/bayesian/likelihood_profile.h"
+#include "engine/bayesian/mcmc_run.h"
 #include "engine/bayesian/posterior.h"
 #include "engine/state/workbench.h"
 #include "platform/desktop.h"
@@ -21,8 +22,12 @@ CommandOutcome RunEvaluationChoice(CommandContext& ctx, EvaluationChoice choice)
   if (choice != EvaluationChoice::Cancel) {
     ctx.menu.BeginComputation();
     try {
-      outcome = choice == EvaluationChoice::Posterior ? BayesianEvaluation(ctx)
-                                                      : LikelihoodProfile(ctx);
+      switch (choice) {
+        case EvaluationChoice::Posterior: outcome = BayesianEvaluation(ctx); break;
+        case EvaluationChoice::Profile: outcome = LikelihoodProfile(ctx); break;
+        case EvaluationChoice::Chains: outcome = MarkovChainSampling(ctx); break;
+        case EvaluationChoice::Cancel: break;
+      }
     } catch (const std::bad_alloc&) {
       ctx.wb.state.BayesEvaluationActive = false;
       ctx.wb.state.ProfileActive = false;

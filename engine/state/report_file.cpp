@@ -57,6 +57,12 @@ ReportWindowSettings ReportSettings(ReportKind kind, const Workbench& wb, const 
                          "All files (*.*)|*.*|Max-like files (*.mlc)|*.mlc", 2,
                          stamp + ".mlc"),
               "Maximum-likelihood data not saved"};
+    case ReportKind::Chains:
+      return {"Markov chain posterior", "&Save Markov chain posterior as...",
+              SaveDialog("Save Markov chain posterior in...",
+                         "All files (*.*)|*.*|Markov chain posterior files (*.mcp)|*.mcp", 2,
+                         stamp + ".mcp"),
+              "Markov chain posterior not saved"};
   }
   return {};
 }

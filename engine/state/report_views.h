@@ -18,6 +18,7 @@ enum class ReportKind {
   PriorDistributions,  // frmPriorDists: a prior distribution table (.pdp)
   Posterior,           // frmBayesian: a Bayesian posterior (.pos)
   Profile,             // frmMaxLike: a likelihood profile (.mlc)
+  Chains,              // frmMarkovChains: a Markov chain posterior (.mcp)
 };
 
 class ReportView {

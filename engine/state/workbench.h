@@ -7,8 +7,10 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "engine/state/algorithm_data.h"
+#include "engine/state/chain_draws.h"
 #include "engine/state/covariance_state.h"
 #include "engine/state/distribution_summary.h"
 #include "engine/state/editor_state.h"
@@ -41,6 +43,9 @@ struct Workbench {
   DistributionPlot evaluationPlot;
   BivariatePlot bivariatePlot;  // empty unless the last posterior had two free parameters
   DistributionPoints priorProfile;
+  // The last Markov chain run's draws and its report (empty before one).
+  ChainDrawTable chainDraws;
+  std::string chainReport;
 
   // Analytical derivatives from MODEL with NF = -2 (sized before a run that uses them).
   Vector gradient;

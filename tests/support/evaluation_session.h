@@ -88,6 +88,7 @@ struct EvaluationAnswers {
   bool simplex = true;         // the profile's minimizer
   bool manyCalls = true;       // go on with more than 32767 calls
   bool bivariate = false;      // view the bivariate plot
+  bool alignedGrid = false;    // lay the grid along the covariance
   std::optional<std::string> gridFile;  // the grid file's path; none: Cancel
   bool quitOnInterrupt = true;
   // Asked first: a reply here overrides the fields above.
@@ -152,6 +153,7 @@ class EvaluationSession {
     }
     if (record.title == kCallCountTitle) return Button(answers.manyCalls);
     if (record.title == kBivariateTitle) return Button(answers.bivariate);
+    if (record.title == kAlignedGridTitle) return Button(answers.alignedGrid);
     if (record.title == kBayesInterruptTitle || record.title == kProfileInterruptTitle)
       return Button(answers.quitOnInterrupt);
     if (has("SIMPLEX")) return Button(answers.simplex);

@@ -12,13 +12,18 @@ namespace {
 class QuadraticEvaluator : public ModelEvaluator {
  public:
   explicit QuadraticEvaluator(const QuadraticModel& model)
-      : centre_(model.centre), weight_(model.weight), offset_(model.offset) {}
+      : centre_(model.centre),
+        weight_(model.weight),
+        precision_(model.precision),
+        offset_(model.offset) {}
   double Evaluate(Vector& parameters) override {
+    if (!precision_.empty())
+      return QuadraticFormObjective(centre_, precision_, offset_, parameters);
     return QuadraticObjective(centre_, weight_, offset_, parameters);
   }
 
  private:
-  const std::vector<double> centre_, weight_;
+  const std::vector<double> centre_, weight_, precision_;
   const double offset_;
 };
 
@@ -62,9 +67,25 @@ double QuadraticObjective(const std::vector<double>& centre, const std::vector<d
   return sum;
 }
 
+double QuadraticFormObjective(const std::vector<double>& centre,
+                              const std::vector<double>& precision, double offset,
+                              const Vector& parameters) {
+  const int n = static_cast<int>(centre.size());
+  double sum = offset;
+  for (int i = 1; i <= n; ++i) {
+    const double di = parameters[i] - centre[static_cast<size_t>(i - 1)];
+    for (int j = 1; j <= n; ++j)
+      sum += di * precision[static_cast<size_t>((i - 1) * n + (j - 1))] *
+             (parameters[j] - centre[static_cast<size_t>(j - 1)]);
+  }
+  return sum;
+}
+
 double QuadraticModel::Evaluate(Vector& parameters, int) {
-  vectorsSeen.emplace_back(parameters.begin(),
-                           parameters.begin() + static_cast<long>(centre.size()));
+  if (recordVectors)
+    vectorsSeen.emplace_back(parameters.begin(),
+                             parameters.begin() + static_cast<long>(centre.size()));
+  if (!precision.empty()) return QuadraticFormObjective(centre, precision, offset, parameters);
   return QuadraticObjective(centre, weight, offset, parameters);
 }
 

@@ -28,11 +28,15 @@ class QuadraticModel : public SimpleModel {
 
   std::vector<double> centre;
   std::vector<double> weight;
+  // When set (N x N, row-major): the objective is (x - centre)' A (x - centre)
+  // + offset with this A instead of the weighted sum of squares.
+  std::vector<double> precision;
   double offset;
   std::vector<int> flagsSeen;                    // every NF, in order
   std::vector<std::vector<double>> vectorsSeen;  // every evaluated vector (NF >= 1)
   int observations = 0;  // reported through the observation-count argument when > 0
   bool parallel = false;
+  bool recordVectors = true;  // off for long runs that would fill vectorsSeen
 
  protected:
   bool Initialize(StringArray& descriptions, Vector& values) override;
@@ -43,6 +47,10 @@ class QuadraticModel : public SimpleModel {
 // sum_i weight_i * (x_i - centre_i)^2 + offset.
 double QuadraticObjective(const std::vector<double>& centre, const std::vector<double>& weight,
                           double offset, const Vector& parameters);
+// (x - centre)' A (x - centre) + offset, A row-major N x N.
+double QuadraticFormObjective(const std::vector<double>& centre,
+                              const std::vector<double>& precision, double offset,
+                              const Vector& parameters);
 
 // As "Initialize model" leaves a workbench, with a quadratic model of n parameters.
 void InitializeQuadratic(Workbench& wb, int n);

@@ -43,6 +43,7 @@ int Evaluate(BatchSession& session, const std::string&) {
   if (status != kBatchSucceeded) return status;
   session.out << session.views.OneFunctionText() << ObjectiveLine(session.views.Objective())
               << "\n";
+  if (session.Has("--gradient")) return PrintGradient(session);
   return kBatchSucceeded;
 }
 
@@ -82,7 +83,8 @@ int InitializeFromOptions(BatchSession& session) {
   if (session.Has(kThreads)) {
     long long threads = 0;
     if (!StrictInteger(session.Option(kThreads), 1, 1024, threads))
-      return BatchFail(session, std::string(kThreads) + " needs a whole number from 1 to 1024, not \"" +
+      return BatchFail(session, std::string(kThreads) +
+                                    " needs a whole number from 1 to 1024, not \"" +
                                     session.Option(kThreads) + "\"");
     session.wb.ThreadCount = static_cast<int>(threads);
   }

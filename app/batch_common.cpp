@@ -74,8 +74,8 @@ class WordReader {
       CommandCall call{it->second, {}};
       const size_t wanted = ArgumentCount(call.command->argumentName);
       if (wanted > 0) {
-        const std::string needs =
-            word + (wanted == 1 ? " needs an argument " : " needs ") + call.command->argumentName;
+        const std::string needs = word + (wanted == 1 ? " needs an argument " : " needs ") +
+                                  call.command->argumentName;
         if (!more) return Fail(error, needs);
         // Several arguments come as that many words, or as one word with commas.
         call.argument = words[++i];
@@ -153,9 +153,8 @@ int BatchFail(BatchSession& session, const std::string& text) {
 CommandOutcome BatchSession::Run(MenuButton button, const std::string& name,
                                  const std::function<void()>& answers) {
   if (!menu.ButtonEnabled(button)) {
-    BatchFail(*this, name +
-                         ": not available now: the algorithm data are missing or were only "
-                         "partly read (load a whole algorithm file first)");
+    BatchFail(*this, name + ": not available now: the algorithm data are missing or were only "
+                            "partly read (load a whole algorithm file first)");
     return CommandOutcome::Refused;
   }
   if (answers) answers();
@@ -178,9 +177,9 @@ std::string ObjectiveLine(double objective) {
 }
 
 std::vector<BatchArea> AllBatchAreas() {
-  return {ModelBatchArea(),      SimplexBatchArea(), MarquardtBatchArea(),
-          CovarianceBatchArea(), SummaryBatchArea(), PriorsBatchArea(),
-          EvaluationBatchArea(), RankBatchArea(),    DerivativesBatchArea()};
+  return {ModelBatchArea(),   SimplexBatchArea(), MarquardtBatchArea(), CovarianceBatchArea(),
+          SummaryBatchArea(), PriorsBatchArea(),  EvaluationBatchArea(), RankBatchArea(),
+          DerivativesBatchArea()};
 }
 
 std::string BatchUsage(const std::vector<BatchArea>& areas) {

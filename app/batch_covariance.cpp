@@ -68,10 +68,10 @@ std::optional<DialogReply> AnswerCovarianceQuestion(const DialogRecord& record,
       if (k < 1 || k > kCovarianceGrids) return {};
       return Reply(GeneralNumber(answers.factors[k]));
     }
-    if (record.buttons == Buttons::YesNoCancel)
+    if (record.buttons == Buttons::YesNoCancel)  // analytical or numerical
       return Reply(AnalyticalDerivativesChosen(session) ? Answer::Yes : Answer::No);
-    if (record.buttons == Buttons::OkCancel) return Reply(Answer::Ok);  // the explanation
-    if (record.buttons == Buttons::YesNo) return Reply(Answer::Yes);    // factors accepted
+    if (record.buttons == Buttons::OkCancel) return Reply(Answer::Ok);     // the explanation
+    if (record.buttons == Buttons::YesNo) return Reply(Answer::Yes);       // factors accepted
     return {};
   }
   if (record.title == "Enter constant" && record.kind == DialogKind::Input) {
@@ -101,21 +101,19 @@ bool AnyGridInverted(const CovarianceState& cov) {
 int Covariance(BatchSession& session, CovarianceAnswers& answers) {
   if (!ReadFactors(session, answers))
     return BatchFail(session, std::string(kGridFactors) +
-                                  " needs three positive numbers separated by commas, not \"" +
-                                  session.Option(kGridFactors) + "\"");
+                             " needs three positive numbers separated by commas, not \"" +
+                             session.Option(kGridFactors) + "\"");
   if (!ReadConstant(session, answers))
-    return BatchFail(session, std::string(kLikelihoodConstant) +
-                                  " needs a positive number, not \"" +
-                                  session.Option(kLikelihoodConstant) + "\"");
+    return BatchFail(session, std::string(kLikelihoodConstant) + " needs a positive number, not \"" +
+                             session.Option(kLikelihoodConstant) + "\"");
   answers.constantAsked = 0;
   if (const int refused = RefuseAnalyticalWithPriors(session, "covariance")) return refused;
   const int status = BatchStatus(session.Run(MenuButton::Covariance, "covariance"));
   if (status != kBatchSucceeded) return status;
   session.out << BuildCovarianceReport(session.wb, session.desktop);
   if (!AnyGridInverted(session.wb.covariance))
-    return BatchFail(session,
-                     "covariance: no grid gave a positive-definite Hessian, so every "
-                     "standard error is -1 (not reliable)");
+    return BatchFail(session, "covariance: no grid gave a positive-definite Hessian, so every "
+                              "standard error is -1 (not reliable)");
   return kBatchSucceeded;
 }
 

@@ -19,7 +19,8 @@ int Marquardt(BatchSession& session, const std::string&) {
     session.desktop.ExpectMessage(kMarquardtTitle, Answer::No);
   }));
   if (status != kBatchSucceeded) return status;  // the message is on standard error
-  session.out << session.views.MarquardtText() << ObjectiveLine(session.views.Objective()) << "\n";
+  session.out << session.views.MarquardtText() << ObjectiveLine(session.views.Objective())
+              << "\n";
   return kBatchSucceeded;
 }
 

@@ -83,8 +83,7 @@ int InitializeFromOptions(BatchSession& session) {
   if (session.Has(kThreads)) {
     long long threads = 0;
     if (!StrictInteger(session.Option(kThreads), 1, 1024, threads))
-      return BatchFail(session, std::string(kThreads) +
-                                    " needs a whole number from 1 to 1024, not \"" +
+      return BatchFail(session, std::string(kThreads) + " needs a whole number from 1 to 1024, not \"" +
                                     session.Option(kThreads) + "\"");
     session.wb.ThreadCount = static_cast<int>(threads);
   }

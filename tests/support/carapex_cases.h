@@ -54,16 +54,18 @@ inline std::string SyntheticFrequencies(int cells, int series, double first, dou
 }
 
 // Initial sizes from `smallest` to `largest` mm, increments about
-// 2 + slope x, sorted.
+// intercept + slope x with the given SD, sorted.
 inline std::string SyntheticIncrements(int records, double smallest, double largest, double slope,
-                                       unsigned seed = 12345) {
+                                       unsigned seed = 12345, double intercept = 2.0,
+                                       double sd = 1.5) {
   std::mt19937 random(seed);
   std::uniform_real_distribution<double> size(smallest, largest);
-  std::normal_distribution<double> noise(0.0, 1.5);
+  std::normal_distribution<double> noise(0.0, sd);
   std::vector<std::pair<double, double>> data;
   for (int r = 0; r < records; ++r) {
     const double x = std::round(size(random) * 10.0) / 10.0;
-    const double d = std::max(0.5, std::round((2.0 + slope * x + noise(random)) * 10.0) / 10.0);
+    const double d =
+        std::max(0.5, std::round((intercept + slope * x + noise(random)) * 10.0) / 10.0);
     data.push_back({x, d});
   }
   std::sort(data.begin(), data.end());
@@ -80,8 +82,13 @@ inline std::string SyntheticIncrements(int records, double smallest, double larg
 struct CarapexCase {
   std::unique_ptr<TemporaryFolder> folder = std::make_unique<TemporaryFolder>("carapex_case");
   std::unique_ptr<CarapexModelHarness> h = std::make_unique<CarapexModelHarness>();
+  CarapexSetup setup;  // as the model was initialised
   bool ready = false;
 
+  bool Initialize(const CarapexSetup& chosen) {
+    setup = chosen;
+    return h->Initialize(chosen);
+  }
   std::string Write(const std::string& name, const std::string& text) {
     const std::string path = folder->File(name);
     std::ofstream(path, std::ios::binary) << text;
@@ -125,7 +132,7 @@ inline CarapexCase SnowCrabCase() {
   setup.instars = InstarShape::Gaussian;
   setup.truncation = FrequencyTruncation::ZeroBeyond;
   c.ready =
-      c.h->Initialize(setup) &&
+      c.Initialize(setup) &&
       ReadAlgorithmValues(ExampleFile("snowcrab-sgsl-sizefreq", "snowcrab-sgsl-sizefreq.alg"), c);
   return c;
 }
@@ -138,7 +145,7 @@ inline CarapexCase DungenessCase() {
   setup.incrementInstarsText = "0";
   setup.incrementErrors = IncrementErrors::Gaussian;
   c.ready =
-      c.h->Initialize(setup) && ReadAlgorithmValues(ExampleFile("dungeness", "dungeness.alg"), c);
+      c.Initialize(setup) && ReadAlgorithmValues(ExampleFile("dungeness", "dungeness.alg"), c);
   return c;
 }
 
@@ -151,7 +158,8 @@ inline CarapexCase ThreeInstarIncrementCase(bool gammaErrors, double percentSE =
   setup.incrementPath = c.Write("increments.dat", SyntheticIncrements(records, 18.0, 55.0, 0.35));
   setup.incrementInstarsText = "3";
   setup.incrementErrors = gammaErrors ? IncrementErrors::Gamma : IncrementErrors::Gaussian;
-  c.ready = c.h->Initialize(setup);
+  c.setup = setup;
+  c.ready = c.Initialize(setup);
   if (!c.ready) return c;
   c.Set(param::kMu0, 16.0, 0.5);
   c.Set(param::kBeta0, 2.0, 0.1);
@@ -178,7 +186,8 @@ inline CarapexCase IdentifiedFrequencyCase(bool gammaInstars, bool truncated, in
   setup.firstCellText = std::to_string(firstCell);
   setup.instars = gammaInstars ? InstarShape::Gamma : InstarShape::Gaussian;
   setup.truncation = truncated ? FrequencyTruncation::Truncated : FrequencyTruncation::ZeroBeyond;
-  c.ready = c.h->Initialize(setup);
+  c.setup = setup;
+  c.ready = c.Initialize(setup);
   if (!c.ready) return c;
   c.Set(param::kMu0, 2.1, 0.1);
   c.Set(param::kBeta0, 9.8, 0.1);
@@ -203,7 +212,8 @@ inline CarapexCase BlendedFrequencyCase() {
   setup.blendedText = "6";
   setup.instars = InstarShape::Gaussian;
   setup.truncation = FrequencyTruncation::ZeroBeyond;
-  c.ready = c.h->Initialize(setup);
+  c.setup = setup;
+  c.ready = c.Initialize(setup);
   if (!c.ready) return c;
   c.Set(param::kMu0, -1.4, 0.1);    // read as its absolute value
   c.Set(param::kBeta0, 9.71, 0.1);  // no instar mean on a cell boundary
@@ -232,10 +242,12 @@ inline CarapexCase CombinedCase(bool gamma) {
   setup.identifiedText = "5";
   setup.instars = InstarShape::Gaussian;
   setup.truncation = FrequencyTruncation::ZeroBeyond;
-  setup.incrementPath = c.Write("increments.dat", SyntheticIncrements(120, 11.0, 33.0, 0.35, 7));
+  setup.incrementPath =
+      c.Write("increments.dat", SyntheticIncrements(120, 11.0, 33.0, 0.01, 7, 9.8, 0.6));
   setup.incrementInstarsText = "3";
   setup.incrementErrors = gamma ? IncrementErrors::Gamma : IncrementErrors::Gaussian;
-  c.ready = c.h->Initialize(setup);
+  c.setup = setup;
+  c.ready = c.Initialize(setup);
   if (!c.ready) return c;
   c.Set(param::kMu0, 2.1, 0.1);
   c.Set(param::kBeta0, 9.8, 0.1);

@@ -20,6 +20,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "model/model_data.h"
@@ -51,6 +52,23 @@ bool HasDerivatives(const SecondOrder<C>& x) {
   return !x.constant();
 }
 
+// f(x) for a function of one variable. With SecondOrder numbers, f is
+// differentiated by itself in one variable and its first two derivatives are
+// chained to x's: the same arithmetic, but one operation on x's long
+// derivative vectors instead of one per step of f.
+template <class T, class F>
+T OneVariable(const T& x, const F& f) {
+  if constexpr (std::is_same_v<T, double>) {
+    return f(x);
+  } else if constexpr (T::kCapacity == 1) {
+    return f(x);
+  } else {
+    if (x.constant()) return T(f(x.value()));
+    const SecondOrder<1> y = f(SecondOrder<1>::Variable(x.value(), 0, 1));
+    return Chain(x, y.value(), y.First(0), y.Second(0, 0));
+  }
+}
+
 // ---------------------------------------------------------------------------
 // The special functions.
 
@@ -58,7 +76,7 @@ inline constexpr double kSqrtTwoPi = 0x1.40d931ff62705p+1;
 
 // The normal distribution function by the five-term tail approximation.
 template <class T>
-T NormalCdf(const T& z) {
+T NormalCdfSeries(const T& z) {
   const T t = 1.0 / (1.0 + 0.2316419 * fabs(z));
   const T density = exp(-z * z / 2.0) / kSqrtTwoPi;
   const T tail =
@@ -77,12 +95,22 @@ T SeriesLogGamma(const T& x) {
 }
 
 template <class T>
-T LogGammaOf(const T& x) {
+T LogGammaSeries(const T& x) {
   if (Value(x) >= 1.0) return SeriesLogGamma(x);
   const double pi = 4.0 * std::atan(1.0);
   const T z = 1.0 - x;
   const T gammaTwoMinusX = exp(SeriesLogGamma(2.0 - x));
   return log(pi * z / (gammaTwoMinusX * sin(pi * z)));
+}
+
+template <class T>
+T NormalCdf(const T& z) {
+  return OneVariable(z, [](const auto& u) { return NormalCdfSeries(u); });
+}
+
+template <class T>
+T LogGammaOf(const T& x) {
+  return OneVariable(x, [](const auto& u) { return LogGammaSeries(u); });
 }
 
 template <class T>
@@ -335,9 +363,11 @@ T FrequencyTerm(std::vector<T>& values, const ModelData& data, Growth<T>& g) {
     }
   }
 
-  std::vector<T> selectivity(data.CellCount + 1, T(1.0));
+  // The selectivity curve, when it is in use (otherwise every cell's is 1).
   const bool curve = !(Value(g.selectivityMean) <= 0.0) && !(Value(g.selectivityVariance) <= 0.0);
+  std::vector<T> selectivity;
   if (curve) {
+    selectivity.resize(data.CellCount + 1);
     const T sd = sqrt(g.selectivityVariance);
     const double start = NormalCdf(-10.0);
     for (int c = 1; c <= data.CellCount; ++c)
@@ -353,7 +383,18 @@ T FrequencyTerm(std::vector<T>& values, const ModelData& data, Growth<T>& g) {
 
   const int identified = data.IdentifiedInstarCount;
   T total = 0.0;
-  std::vector<T> proportion(n + 1), mixture(data.CellCount + 1), predicted(data.CellCount + 1);
+  std::vector<T> proportion(n + 1);
+  // Selectivity times the proportion-weighted sum of the instars' cell
+  // probabilities, cell by cell (no table of them: numbers with derivatives
+  // are large).
+  auto weightedMixture = [&](int c) {
+    T mixture = 0.0;
+    for (int k = 1; k <= n; ++k) {
+      const InstarCells<T>& in = cells[k];
+      if (c >= in.first && c <= in.last) mixture += proportion[k] * in.probability[c - in.first];
+    }
+    return curve ? selectivity[c] * mixture : mixture;
+  };
   for (int s = 1; s <= data.SeriesCount; ++s) {
     T sum = 0.0;
     for (int i = 1; i <= identified; ++i) {
@@ -376,28 +417,21 @@ T FrequencyTerm(std::vector<T>& values, const ModelData& data, Growth<T>& g) {
       proportion[identified + j] = share;
     }
 
-    for (int c = 1; c <= data.CellCount; ++c) mixture[c] = 0.0;
-    for (int k = 1; k <= n; ++k) {
-      const InstarCells<T>& in = cells[k];
-      for (int c = in.first; c <= in.last; ++c)
-        mixture[c] += proportion[k] * in.probability[c - in.first];
-    }
     const bool renormalise = data.TruncationMode == "M" || g.selectivityInUse;
     T normalizer = renormalise ? T(0.0) : T(data.TruncationMode == "0" ? 1.0 : 0.0);
     if (renormalise) {
-      for (int c = 1; c <= data.CellCount; ++c) normalizer += selectivity[c] * mixture[c];
+      for (int c = 1; c <= data.CellCount; ++c) normalizer += weightedMixture(c);
     }
     const double seriesTotal = data.SeriesTotal[s];
+    // Only occupied cells count: their floors and their G statistic terms.
     for (int c = 1; c <= data.CellCount; ++c) {
-      predicted[c] = !(Value(normalizer) <= 0.0)
-                         ? seriesTotal * (selectivity[c] * mixture[c]) / normalizer
-                         : T(0.0);
-    }
-
-    // Floors: an occupied cell with (nearly) no prediction and no instar
-    // within 5 SDs is penalised by its distance to the nearest instar.
-    for (int c = 1; c <= data.CellCount; ++c) {
-      if (data.ObservedFrequency(s, c) != 0.0 && Value(predicted[c]) < 1e-6) {
+      const double observed = data.ObservedFrequency(s, c);
+      if (observed == 0.0) continue;
+      T predicted =
+          !(Value(normalizer) <= 0.0) ? seriesTotal * weightedMixture(c) / normalizer : T(0.0);
+      // An occupied cell with (nearly) no prediction and no instar within
+      // 5 SDs is penalised by its distance to the nearest instar.
+      if (Value(predicted) < 1e-6) {
         const double x = data.Midpoints[c];
         bool near = false;
         T nearest = 2.0107646833859e13;
@@ -409,16 +443,12 @@ T FrequencyTerm(std::vector<T>& values, const ModelData& data, Growth<T>& g) {
         }
         if (!near) {
           g.penalty += Sq(nearest - 5.0) * kPenalty;
-          predicted[c] = 1e-6;
+          predicted = 1e-6;
         }
       }
-      if (Value(predicted[c]) == 0.0) predicted[c] = 1e-20;
-    }
-
-    for (int c = data.FirstCell; c <= data.CellCount; ++c) {
-      const double observed = data.ObservedFrequency(s, c);
-      if (observed != 0.0 && !(Value(predicted[c]) <= 0.0))
-        total += observed * log(observed / predicted[c]);
+      if (Value(predicted) == 0.0) predicted = 1e-20;
+      if (c >= data.FirstCell && !(Value(predicted) <= 0.0))
+        total += observed * log(observed / predicted);
     }
   }
   return total;

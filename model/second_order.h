@@ -48,7 +48,8 @@ class SecondOrder {
  public:
   static constexpr int kCapacity = Capacity;
 
-  SecondOrder() = default;
+  // Not defaulted: a vector of numbers is then not zero-filled slot by slot.
+  SecondOrder() {}                          // NOLINT
   SecondOrder(double value) : v_(value) {}  // NOLINT: a constant, as doubles mix in freely
 
   // Variable `index` (0-based) of `n`, at `value`.

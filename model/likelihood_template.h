@@ -309,10 +309,9 @@ inline void Window(const ModelData& data, double lo, double hi, int& first, int&
   }
 }
 
-template <class T>
 struct InstarCells {
-  int first = 1, last = 0;
-  std::vector<T> probability;  // cells first..last
+  int first = 1, last = 0;  // the window
+  int offset = 0;           // cell c's probability is entry offset + c of the table
 };
 
 template <class T>
@@ -323,22 +322,33 @@ T FrequencyTerm(std::vector<T>& values, const ModelData& data, Growth<T>& g) {
   const T errorFraction = 0.01 * fabs(values[param::kPercentSE]);
   const double half = data.CellWidth / 2.0;
 
-  std::vector<InstarCells<T>> cells(n + 1);
+  // Each instar's window, then one table of all windows' cell
+  // probabilities (one allocation: numbers with derivatives are large).
+  std::vector<InstarCells> cells(n + 1);
+  std::vector<T> sigmas(n + 1);
+  int cellCount = 0;
   for (int k = 1; k <= n; ++k) {
     if (!gaussian && !gamma) continue;
     const T& mean = g.mean[k];
-    const T sigma = sqrt(Sq(g.sd[k]) + Sq(errorFraction * g.mean[k]));
-    InstarCells<T>& in = cells[k];
+    sigmas[k] = sqrt(Sq(g.sd[k]) + Sq(errorFraction * g.mean[k]));
+    const double sigma = Value(sigmas[k]);
+    InstarCells& in = cells[k];
     const double above = gaussian ? 5.0 : 8.0;
-    if (std::isnan(Value(mean)) || std::isnan(Value(sigma))) {
+    if (std::isnan(Value(mean)) || std::isnan(sigma)) {
       in.first = 1;
       in.last = data.CellCount;
     } else {
-      Window(data, Value(mean) - 5.0 * Value(sigma), Value(mean) + above * Value(sigma), in.first,
-             in.last);
+      Window(data, Value(mean) - 5.0 * sigma, Value(mean) + above * sigma, in.first, in.last);
     }
+    in.offset = cellCount - in.first;
+    if (in.last >= in.first) cellCount += in.last - in.first + 1;
+  }
+  std::vector<T> probability(cellCount);
+  for (int k = 1; k <= n; ++k) {
+    const InstarCells& in = cells[k];
     if (in.last < in.first) continue;
-    in.probability.resize(in.last - in.first + 1);
+    const T& mean = g.mean[k];
+    const T& sigma = sigmas[k];
     if (gaussian) {
       // Neighbouring cells share a boundary: its distribution function is
       // worked out once.
@@ -346,11 +356,11 @@ T FrequencyTerm(std::vector<T>& values, const ModelData& data, Growth<T>& g) {
       T sharedPhi = 0.0;
       for (int c = in.first; c <= in.last; ++c) {
         const double x = data.Midpoints[c];
-        const T z1 = (x - half - mean) / sigma;
         const T z2 = (x + half - mean) / sigma;
-        const T phi1 = Value(z1) == sharedZ ? sharedPhi : NormalCdf(z1);
+        const double z1 = (x - half - Value(mean)) / Value(sigma);
+        const T phi1 = z1 == sharedZ ? sharedPhi : NormalCdf((x - half - mean) / sigma);
         const T phi2 = NormalCdf(z2);
-        in.probability[c - in.first] = phi2 - phi1;
+        probability[in.offset + c] = phi2 - phi1;
         sharedZ = Value(z2);
         sharedPhi = phi2;
       }
@@ -358,7 +368,7 @@ T FrequencyTerm(std::vector<T>& values, const ModelData& data, Growth<T>& g) {
       const Gamma<T> density(mean, sigma);
       for (int c = in.first; c <= in.last; ++c) {
         const double x = data.Midpoints[c];
-        in.probability[c - in.first] = density.Interval(x - half, x, x + half);
+        probability[in.offset + c] = density.Interval(x - half, x, x + half);
       }
     }
   }
@@ -390,8 +400,8 @@ T FrequencyTerm(std::vector<T>& values, const ModelData& data, Growth<T>& g) {
   auto weightedMixture = [&](int c) {
     T mixture = 0.0;
     for (int k = 1; k <= n; ++k) {
-      const InstarCells<T>& in = cells[k];
-      if (c >= in.first && c <= in.last) mixture += proportion[k] * in.probability[c - in.first];
+      const InstarCells& in = cells[k];
+      if (c >= in.first && c <= in.last) mixture += proportion[k] * probability[in.offset + c];
     }
     return curve ? selectivity[c] * mixture : mixture;
   };

@@ -91,6 +91,14 @@ BatchArea SummaryBatchArea();     // batch_summary.cpp: summary and its answers
 BatchArea PriorsBatchArea();      // batch_priors.cpp: --priors, save-priors, review-priors, prior-profile
 BatchArea EvaluationBatchArea();  // batch_evaluation.cpp: posterior, profile and their files
 BatchArea McmcBatchArea();        // batch_mcmc.cpp: mcmc, save-mcmc, save-mcmc-report
+BatchArea DerivativesBatchArea();  // batch_derivatives.cpp: --derivatives, --gradient
+
+// batch_derivatives.cpp: whether --derivatives analytical was given; a
+// failure (status) when it was and priors are on; the gradient lines of
+// evaluate --gradient.
+bool AnalyticalDerivativesChosen(const BatchSession& session);
+int RefuseAnalyticalWithPriors(BatchSession& session, const std::string& command);
+int PrintGradient(BatchSession& session);
 
 // "objective <value>" with 17 significant digits.
 std::string ObjectiveLine(double objective);

@@ -297,7 +297,8 @@ std::string ObjectiveLine(double objective) {
 std::vector<BatchArea> AllBatchAreas() {
   return {ModelBatchArea(),      SimplexBatchArea(), MarquardtBatchArea(),
           CovarianceBatchArea(), SummaryBatchArea(), PriorsBatchArea(),
-          EvaluationBatchArea(), McmcBatchArea(),    RankBatchArea()};
+          EvaluationBatchArea(), McmcBatchArea(),    RankBatchArea(),
+          DerivativesBatchArea()};
 }
 
 std::string BatchUsage(const std::vector<BatchArea>& areas) {

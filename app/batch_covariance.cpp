@@ -69,7 +69,8 @@ std::optional<DialogReply> AnswerCovarianceQuestion(const DialogRecord& record,
       if (k < 1 || k > kCovarianceGrids) return {};
       return Reply(GeneralNumber(answers.factors[k]));
     }
-    if (record.buttons == Buttons::YesNoCancel) return Reply(Answer::No);  // numerical
+    if (record.buttons == Buttons::YesNoCancel)  // analytical or numerical
+      return Reply(AnalyticalDerivativesChosen(session) ? Answer::Yes : Answer::No);
     if (record.buttons == Buttons::OkCancel) return Reply(Answer::Ok);     // the explanation
     if (record.buttons == Buttons::YesNo) return Reply(Answer::Yes);       // factors accepted
     return {};
@@ -107,6 +108,7 @@ int Covariance(BatchSession& session, CovarianceAnswers& answers) {
     return BatchFail(session, std::string(kLikelihoodConstant) + " needs a positive number, not \"" +
                              session.Option(kLikelihoodConstant) + "\"");
   answers.constantAsked = 0;
+  if (const int refused = RefuseAnalyticalWithPriors(session, "covariance")) return refused;
   answers.running = true;
   const int status = BatchStatus(session.Run(MenuButton::Covariance, "covariance"));
   answers.running = false;
@@ -141,7 +143,8 @@ BatchArea CovarianceBatchArea() {
   area.options.push_back(
       {kOptimistic, "", "Covariances: optimistic conditional SEs only (diagonal Hessian)."});
   area.commands.push_back({"covariance", "",
-                           "Numerical covariances on three grids at the current values: the "
+                           "Covariances on three grids at the current values (numerical unless "
+                           "--derivatives analytical): the "
                            "covariance report (the progress log goes to standard error).",
                            [answers](BatchSession& session, const std::string&) {
                              return Covariance(session, *answers);

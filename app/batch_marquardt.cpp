@@ -1,5 +1,5 @@
-// The Marquardt part of the runner: the marquardt command, always with
-// numerical derivatives and without the derivative display.
+// The Marquardt part of the runner: the marquardt command, with numerical
+// derivatives unless --derivatives analytical, without the derivative display.
 
 #include "app/batch_runner.h"
 
@@ -10,9 +10,11 @@ namespace {
 constexpr const char* kMarquardtTitle = "Marquardt minimization";
 
 int Marquardt(BatchSession& session, const std::string&) {
-  const int status = BatchStatus(session.Run(MenuButton::Marquardt, "marquardt", [&session] {
-    // Numerical derivatives, acknowledged, without the derivative display.
-    session.desktop.ExpectMessage(kMarquardtTitle, Answer::No);
+  if (const int refused = RefuseAnalyticalWithPriors(session, "marquardt")) return refused;
+  const Answer derivatives = AnalyticalDerivativesChosen(session) ? Answer::Yes : Answer::No;
+  const int status = BatchStatus(session.Run(MenuButton::Marquardt, "marquardt", [&] {
+    // The derivatives, acknowledged, without the derivative display.
+    session.desktop.ExpectMessage(kMarquardtTitle, derivatives);
     session.desktop.ExpectMessage(kMarquardtTitle, Answer::Ok);
     session.desktop.ExpectMessage(kMarquardtTitle, Answer::No);
   }));
@@ -28,7 +30,8 @@ BatchArea MarquardtBatchArea() {
   BatchArea area;
   area.commands.push_back(
       {"marquardt", "",
-       "Marquardt minimization from the current values with numerical derivatives: the final "
+       "Marquardt minimization from the current values (numerical derivatives unless "
+       "--derivatives analytical): the final "
        "result text (the last progress text when the run stopped or gave up), then "
        "\"objective <value>\" at the best point.",
        Marquardt});

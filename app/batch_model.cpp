@@ -43,6 +43,7 @@ int Evaluate(BatchSession& session, const std::string&) {
   if (status != kBatchSucceeded) return status;
   session.out << session.views.OneFunctionText() << ObjectiveLine(session.views.Objective())
               << "\n";
+  if (session.Has("--gradient")) return PrintGradient(session);
   return kBatchSucceeded;
 }
 

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "engine/base/format.h"
+#include "model/carapex_derivatives.h"
 #include "model/carapex_evaluator.h"
 #include "model/data_files.h"
 #include "model/likelihood.h"
@@ -114,8 +115,8 @@ bool CarapexModel::InitializationSucceeded() const {
 
 void CarapexModel::MODEL(double& objective, Vector& parameters, Vector& steps,
                          StringArray& descriptions, StringArray& fuseCodes, int& parameterCount,
-                         int NF, int& /*observationCount*/, Vector& /*gradient*/,
-                         Matrix& /*secondDerivatives*/, int& sampleSize) {
+                         int NF, int& /*observationCount*/, Vector& gradient,
+                         Matrix& secondDerivatives, int& sampleSize) {
   if (NF == 0) {
     Initialize(parameters, steps, descriptions, parameterCount);
   } else if (NF >= 1) {
@@ -124,6 +125,14 @@ void CarapexModel::MODEL(double& objective, Vector& parameters, Vector& steps,
     WriteResultsSummary({data_, state_, best_, bestValues_, bestObjective_},
                         {parameters, steps, fuseCodes, descriptions, parameterCount},
                         summaryContext_, *desktop_);
+  } else if (NF == -2 && initialized_) {
+    // Exact derivatives with respect to the free parameters (and their fuse
+    // followers); the caller's vector is left as it is.
+    if (parameters.Lo() == 1 && parameters.Size() >= data_.ParameterCount) {
+      objective = CarapexDerivatives(
+          data_, parameters, ChooseDerivativeVariables(data_.ParameterCount, steps, fuseCodes),
+          gradient, secondDerivatives);
+    }
   }
   // The sample size of the small-sample criterion (AICc): every fish counted
   // in the frequency series plus every increment record. Reported on every
@@ -133,7 +142,6 @@ void CarapexModel::MODEL(double& objective, Vector& parameters, Vector& steps,
     const double n = data_.TotalCount + data_.IncrementRecordCount;
     sampleSize = static_cast<int>(std::min(n, 2.0e9));
   }
-  // NF <= -2: the model has no analytical derivatives.
 }
 
 // ---------------------------------------------------------------------------

@@ -165,10 +165,14 @@ TEST(CarapexEvaluate, SnapshotAbsoluteValuesAndOtherFlags) {
   h.Evaluate(1);  // the first call of a run always takes it
   EXPECT_EQ(h.model.BestObjective(), worse);
 
+  // The derivatives come with the objective they belong to; the results
+  // summary leaves it alone.
   double untouched = 7.0;
   int n = h.parameterCount;
   h.model.MODEL(untouched, h.values, h.steps, h.descriptions, h.fuseCodes, n, -2, h.observations,
                 h.gradient, h.second, h.sampleSize);
+  EXPECT_NEAR(untouched, worse, 1e-12 * worse);
+  untouched = 7.0;
   h.model.MODEL(untouched, h.values, h.steps, h.descriptions, h.fuseCodes, n, -1, h.observations,
                 h.gradient, h.second, h.sampleSize);
   EXPECT_EQ(untouched, 7.0);

@@ -294,7 +294,7 @@ bool PosteriorRun::Reference() {
 
 bool PosteriorRun::ConfirmCallCount() {
   if (required_ <= kCallsWithoutQuestion) return true;
-  const int threads = ParallelEvaluation(wb_) ? EvaluationThreadCount(wb_) : 1;
+  const int threads = ParallelEvaluation(wb_) ? AllEvaluationThreads(wb_) : 1;
   const double seconds = secondsPerCall_ * static_cast<double>(required_) / threads;
   const std::string text =
       "This evaluation requires " + IntText(required_) + " function calls, more than the " +
@@ -388,8 +388,9 @@ bool PosteriorRun::IntegrateSerially(int k, ProbabilitySum& sum) {
 
 bool PosteriorRun::IntegrateInBatches(int k, ProbabilitySum& sum) {
   std::vector<BatchPoint> batch;
-  for (long long first = 0; first < grid_.perPoint; first += kBatchChunk) {
-    const long long count = std::min(kBatchChunk, grid_.perPoint - first);
+  const long long chunk = BatchSizeFor(wb_, kBatchChunk);
+  for (long long first = 0; first < grid_.perPoint; first += chunk) {
+    const long long count = std::min(chunk, grid_.perPoint - first);
     batch.resize(static_cast<size_t>(count));
     for (long long i = 0; i < count; ++i) {
       BatchPoint& point = batch[static_cast<size_t>(i)];

@@ -216,7 +216,8 @@ struct RemoteShare {
     const int lo = front.Lo();
     const int hi = front.Hi();
     const size_t width = static_cast<size_t>(front.Size());
-    std::vector<double> vectors(width * static_cast<size_t>(count));
+    std::vector<double>& vectors = wb.remote->packed;
+    vectors.resize(width * static_cast<size_t>(count));
     Vector vector = front;
     FuseScratch scratch;
     for (int j = 0; j < count; ++j) {

@@ -40,6 +40,10 @@ class RemoteEvaluation {
   // place). Returns how many points have arrived; the batch is over when
   // that is `count`. Throws RemoteFailure.
   virtual int Receive(std::vector<double>& models, std::chrono::milliseconds wait) = 0;
+
+  // Where the engine packs the vectors it sends: kept between batches, so a
+  // long grid does not allocate and clear a large block for every batch.
+  std::vector<double> packed;
 };
 
 }  // namespace estimetrix

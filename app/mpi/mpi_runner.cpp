@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <climits>
 #include <csignal>
 #include <iostream>
 #include <new>
@@ -44,7 +45,7 @@ void CatchStops() {
 }
 
 std::string Microseconds(double seconds) {
-  return FormatNumber(seconds * 1E+6, "0.0") + " us";
+  return FormatNumber(seconds * 1E+6, "0.000") + " us";
 }
 
 // One line on standard error: what the ranks are and what will be spread.
@@ -53,7 +54,9 @@ void ReportRanks(const MpiEvaluation& remote, const Workbench& wb, std::ostream&
   err << kProgram << ": " << remote.Ranks() << " ranks, " << AllEvaluationThreads(wb)
       << " evaluation threads";
   if (remote.Ranks() > 1) {
-    err << "; message round trip " << Microseconds(m.roundTripSeconds) << ", model call "
+    const double bytesPerPoint = 8.0 * (wb.alg.Values.Size() + 1);
+    err << "; message round trip " << Microseconds(m.roundTripSeconds) << ", transfer "
+        << Microseconds(bytesPerPoint * m.secondsPerByte) << " a point, model call "
         << Microseconds(m.secondsPerPoint) << "; ";
     if (!remote.Spreads(LLONG_MAX))
       err << "nothing is spread";

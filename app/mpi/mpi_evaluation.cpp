@@ -176,6 +176,9 @@ void MpiEvaluation::Send(const std::vector<double>& vectors, int lo, int hi, int
     if (last > first) blocks_.push_back(Block{rank, first, last - first});
   }
   for (Block& block : blocks_) {
+    if (static_cast<double>(block.count) * static_cast<double>(width) > INT_MAX)
+      throw RemoteFailure("a block of " + std::to_string(block.count) + " points of " +
+                          std::to_string(width) + " values is too large for one message");
     const double header[3] = {static_cast<double>(lo), static_cast<double>(hi),
                               static_cast<double>(block.count)};
     Check(MPI_Send(header, 3, MPI_DOUBLE, block.rank, kTagBlock, comm_), block.rank, "sending");

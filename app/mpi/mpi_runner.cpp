@@ -6,6 +6,7 @@
 #include <chrono>
 #include <climits>
 #include <csignal>
+#include <exception>
 #include <iostream>
 #include <new>
 #include <sstream>
@@ -121,6 +122,8 @@ int RunRankZero(MPI_Comm comm, const std::vector<std::string>& words,
     failure = e.what();
   } catch (const std::bad_alloc&) {
     failure = "out of memory on rank 0";
+  } catch (const std::exception& e) {
+    failure = std::string("rank 0 failed: ") + e.what();
   }
   if (!failure.empty()) {
     // The other ranks may be anywhere in a block: end them all.

@@ -295,8 +295,9 @@ bool ParallelEvaluation(const Workbench& wb) {
 long long BatchSizeFor(const Workbench& wb, long long local) {
   if (!wb.remote) return local;
   constexpr long long kPointsPerThread = 512;
-  constexpr long long kLargest = 1LL << 20;  // keeps the batch's vectors within memory
-  return std::max(local, std::min(kLargest, kPointsPerThread * AllEvaluationThreads(wb)));
+  // The batch's vectors, here and in the messages, stay within 16 million values.
+  const long long largest = (1LL << 24) / std::max(1, wb.alg.ParameterCount);
+  return std::max(local, std::min(largest, kPointsPerThread * AllEvaluationThreads(wb)));
 }
 
 BatchResult EvaluateBatch(Workbench& wb, Desktop& desktop, const std::vector<BatchPoint>& points,

@@ -327,6 +327,12 @@ std::string BatchUsage(const std::vector<BatchArea>& areas) {
 
 int RunBatch(const std::vector<BatchArea>& areas, const std::vector<std::string>& words,
              std::ostream& out, std::ostream& err, const PlotWriterFactory& plotWriter) {
+  return RunBatchWith(areas, words, out, err, BatchRunHooks{plotWriter, {}});
+}
+
+int RunBatchWith(const std::vector<BatchArea>& areas, const std::vector<std::string>& words,
+                 std::ostream& out, std::ostream& err, const BatchRunHooks& hooks) {
+  const PlotWriterFactory& plotWriter = hooks.plotWriter;
   if (AsksForHelp(words)) {
     out << BatchUsage(areas);
     return kBatchSucceeded;
@@ -389,6 +395,9 @@ int RunBatch(const std::vector<BatchArea>& areas, const std::vector<std::string>
 
   int status = InitializeFromOptions(session);
   if (stopped(status)) return finish(status);
+  if (hooks.initialized) {
+    if (std::optional<int> end = hooks.initialized(session)) return finish(*end);
+  }
   for (const BatchArea& area : areas) {
     if (!area.prepare) continue;
     status = area.prepare(session);

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -32,6 +33,19 @@ using PlotWriterFactory =
 // Runs the runner on the words after the program name.
 int RunBatch(const std::vector<BatchArea>& areas, const std::vector<std::string>& words,
              std::ostream& out, std::ostream& err, const PlotWriterFactory& plotWriter = {});
+
+// What a program built around the runner adds to it (the MPI runner).
+struct BatchRunHooks {
+  PlotWriterFactory plotWriter;
+  // Runs once the model is initialised and the algorithm file loaded, before
+  // the areas' preparations and the first command. A value ends the run there
+  // with that exit status.
+  std::function<std::optional<int>(BatchSession&)> initialized;
+};
+
+// RunBatch with the hooks.
+int RunBatchWith(const std::vector<BatchArea>& areas, const std::vector<std::string>& words,
+                 std::ostream& out, std::ostream& err, const BatchRunHooks& hooks);
 
 // The text of --help.
 std::string BatchUsage(const std::vector<BatchArea>& areas);

@@ -9,9 +9,11 @@
 //                EstimationState, the model contract, the priors table, the
 //                minimizers' and covariance state, distribution summaries), its
 //                files (the algorithm file, report files, the minimization log),
-//                the views the commands talk to and CommandContext / CommandOutcome
+//                the views the commands talk to and CommandContext / CommandOutcome,
+//                RemoteEvaluation (other processes that take shares of batches)
 //   objective/   EvaluateObjective, OneFunctionCall, the prior term and
-//                EvaluateBatch (independent points side by side)
+//                EvaluateBatch (independent points side by side, on threads and
+//                on other processes)
 //   minimizers/  RunSimplex, MarquardtSetup / MarquardtMinimize, LuDecompose,
 //                LuSolve, InvertMatrix, CholeskyTest, StepsCanMoveParameters
 //   covariance/  CovarianceCalculator, BuildCovarianceReport, SaveCovarianceFile

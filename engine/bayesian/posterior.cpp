@@ -339,7 +339,7 @@ bool PosteriorRun::Reference() {
 
 bool PosteriorRun::ConfirmCallCount() {
   if (required_ <= kCallsWithoutQuestion) return true;
-  const int threads = ParallelEvaluation(wb_) ? EvaluationThreadCount(wb_) : 1;
+  const int threads = ParallelEvaluation(wb_) ? AllEvaluationThreads(wb_) : 1;
   const double seconds = secondsPerCall_ * static_cast<double>(required_) / threads;
   wb_.longRun = LongRunEstimate{required_, secondsPerCall_, threads, seconds};
   const std::string text =
@@ -435,8 +435,9 @@ bool PosteriorRun::IntegrateSerially(int k, ProbabilitySum& sum) {
 
 bool PosteriorRun::IntegrateInBatches(int k, ProbabilitySum& sum) {
   std::vector<BatchPoint> batch;
-  for (long long first = 0; first < grid_.perPoint; first += kBatchChunk) {
-    const long long count = std::min(kBatchChunk, grid_.perPoint - first);
+  const long long chunk = BatchSizeFor(wb_, kBatchChunk);
+  for (long long first = 0; first < grid_.perPoint; first += chunk) {
+    const long long count = std::min(chunk, grid_.perPoint - first);
     batch.resize(static_cast<size_t>(count));
     for (long long i = 0; i < count; ++i) {
       BatchPoint& point = batch[static_cast<size_t>(i)];

@@ -15,6 +15,7 @@
 #include "engine/objective/objective.h"
 #include "engine/state/algorithm_data.h"
 #include "engine/state/model.h"
+#include "engine/state/remote_evaluation.h"
 #include "engine/state/workbench.h"
 #include "platform/desktop.h"
 
@@ -38,17 +39,18 @@ struct Slot {
 // a point whose objective is not finite lowers `limit` to just past itself,
 // so every point before it is still evaluated and none after it is needed.
 struct BatchWork {
-  BatchWork(const Workbench& wb_, const std::vector<BatchPoint>& points_, int threads)
+  // The first `local` points are evaluated here; any after them elsewhere.
+  BatchWork(const Workbench& wb_, const std::vector<BatchPoint>& points_, int threads, int local)
       : wb(wb_),
         points(points_),
-        count(static_cast<int>(points_.size())),
+        count(local),
         chunk(std::max(1, std::min(16, count / (threads * 16)))),
         slots(points_.size()),
         limit(count) {}
 
   const Workbench& wb;
   const std::vector<BatchPoint>& points;
-  const int count;
+  const int count;  // points evaluated in this process
   const int chunk;  // points handed out at a time
   std::vector<Slot> slots;
 
@@ -185,6 +187,71 @@ BatchResult EvaluateSerially(Workbench& wb, const std::vector<BatchPoint>& point
   return result;
 }
 
+// How many of a spread batch's leading points this process keeps: its share
+// of all threads. It also packs the others' vectors and adds the results,
+// so it takes no more than that.
+int LocalShare(int count, int threads, int remoteThreads) {
+  if (remoteThreads <= 0) return count;
+  const long long share =
+      static_cast<long long>(count) * threads / (static_cast<long long>(threads) + remoteThreads);
+  return static_cast<int>(share);
+}
+
+// The points from `first` on, evaluated by other processes: their vectors are
+// expanded and their prior terms computed here (both cheap beside the model),
+// so the other processes need nothing but the model.
+struct RemoteShare {
+  RemoteShare(Workbench& wb_, int first_, int count_)
+      : wb(wb_), first(first_), count(count_ - first_) {}
+
+  Workbench& wb;
+  const int first;
+  const int count;
+  int arrived = 0;
+  std::vector<double> models;
+
+  void Send(BatchWork& work) {
+    if (count == 0) return;
+    const Vector& front = work.points[static_cast<size_t>(first)].vector;
+    const int lo = front.Lo();
+    const int hi = front.Hi();
+    const size_t width = static_cast<size_t>(front.Size());
+    std::vector<double>& vectors = wb.remote->packed;
+    vectors.resize(width * static_cast<size_t>(count));
+    Vector vector = front;
+    FuseScratch scratch;
+    for (int j = 0; j < count; ++j) {
+      const BatchPoint& point = work.points[static_cast<size_t>(first + j)];
+      vector = point.vector;
+      ExpandFusedParameters(vector, wb.alg, wb.fuse, wb.state, scratch);
+      std::copy(vector.begin(), vector.end(),
+                vectors.begin() + static_cast<std::ptrdiff_t>(j * width));
+      Slot& slot = work.slots[static_cast<size_t>(first + j)];
+      slot.prior = wb.state.PriorsActive && point.NF >= 1 ? ComputePriorTerm(wb, vector) : 0.0;
+    }
+    wb.remote->Send(vectors, lo, hi, count);
+  }
+
+  void Check(std::chrono::milliseconds wait) {
+    if (arrived < count) arrived = wb.remote->Receive(models, wait);
+  }
+
+  // Yields and polls while the last results come in, then fills their slots.
+  void Wait(BatchWork& work, Desktop& desktop, const BatchPoll& progress, bool& stopped) {
+    while (arrived < count) {
+      Check(kPollInterval);
+      desktop.Yield();
+      if (!stopped && !progress(work.finished.load())) stopped = true;
+    }
+    for (int j = 0; j < count; ++j) {
+      Slot& slot = work.slots[static_cast<size_t>(first + j)];
+      slot.model = models[static_cast<size_t>(j)];
+      slot.objective = slot.model + slot.prior;
+      slot.done = true;
+    }
+  }
+};
+
 // Leaves the state that evaluating points 0..evaluated-1 one after another
 // would have left: the model's snapshot, the fuse-group values and PriorTerm.
 void SettleSerialState(Workbench& wb, const std::vector<BatchPoint>& points, const BatchWork& work,
@@ -216,13 +283,29 @@ int EvaluationThreadCount(const Workbench& wb) {
   return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
 }
 
+int AllEvaluationThreads(const Workbench& wb) {
+  return EvaluationThreadCount(wb) + (wb.remote ? wb.remote->Threads() : 0);
+}
+
 bool ParallelEvaluation(const Workbench& wb) {
-  return EvaluationThreadCount(wb) > 1 && wb.model && wb.model->NewEvaluator() != nullptr;
+  return (EvaluationThreadCount(wb) > 1 || wb.remote) && wb.model &&
+         wb.model->NewEvaluator() != nullptr;
+}
+
+long long BatchSizeFor(const Workbench& wb, long long local) {
+  if (!wb.remote) return local;
+  constexpr long long kPointsPerThread = 512;
+  // The batch's vectors, here and in the messages, stay within 16 million values.
+  const long long largest = (1LL << 24) / std::max(1, wb.alg.ParameterCount);
+  return std::max(local, std::min(largest, kPointsPerThread * AllEvaluationThreads(wb)));
 }
 
 BatchResult EvaluateBatch(Workbench& wb, Desktop& desktop, const std::vector<BatchPoint>& points,
                           const BatchPoll& poll) {
-  const int threads = std::min(EvaluationThreadCount(wb), static_cast<int>(points.size()));
+  const bool spread =
+      wb.remote && !points.empty() && wb.remote->Spreads(static_cast<long long>(points.size()));
+  const int threads = spread ? EvaluationThreadCount(wb)
+                             : std::min(EvaluationThreadCount(wb), static_cast<int>(points.size()));
   std::vector<std::unique_ptr<ModelEvaluator>> evaluators;
   for (int t = 0; t < threads && wb.model; ++t) {
     auto evaluator = wb.model->NewEvaluator();
@@ -238,7 +321,17 @@ BatchResult EvaluateBatch(Workbench& wb, Desktop& desktop, const std::vector<Bat
     ExpandFusedParameters(first, wb.alg, wb.fuse, wb.state);
   }
 
-  BatchWork work(wb, points, threads);
+  const int count = static_cast<int>(points.size());
+  const int local = spread ? LocalShare(count, threads, wb.remote->Threads()) : count;
+  BatchWork work(wb, points, threads, local);
+  RemoteShare remote(wb, local, count);
+  if (spread) remote.Send(work);
+  // Progress counts the points done here and those that came back.
+  const BatchPoll progress = [&](int finished) {
+    if (spread) remote.Check(std::chrono::milliseconds(0));
+    return !poll || poll(finished + remote.arrived);
+  };
+
   work.running = threads - 1;
   std::vector<std::thread> workers;
   workers.reserve(static_cast<size_t>(threads - 1));
@@ -253,14 +346,15 @@ BatchResult EvaluateBatch(Workbench& wb, Desktop& desktop, const std::vector<Bat
     }
   }
   BatchResult result;
-  CallerEvaluates(work, *evaluators[0], desktop, poll, result.stopped);
-  WaitForWorkers(work, desktop, poll, result.stopped);
+  CallerEvaluates(work, *evaluators[0], desktop, progress, result.stopped);
+  WaitForWorkers(work, desktop, progress, result.stopped);
   for (std::thread& worker : workers) worker.join();
   if (work.error) std::rethrow_exception(work.error);
-  if (!result.stopped && poll && !poll(work.finished.load())) result.stopped = true;
+  if (spread) remote.Wait(work, desktop, progress, result.stopped);
+  if (!result.stopped && !progress(work.finished.load())) result.stopped = true;
 
   int evaluated = 0;
-  while (evaluated < work.count && work.slots[static_cast<size_t>(evaluated)].done) ++evaluated;
+  while (evaluated < count && work.slots[static_cast<size_t>(evaluated)].done) ++evaluated;
   for (int i = 0; i < evaluated; ++i) {
     if (!std::isfinite(work.slots[static_cast<size_t>(i)].objective)) {
       result.firstNonFinite = i;
@@ -274,6 +368,51 @@ BatchResult EvaluateBatch(Workbench& wb, Desktop& desktop, const std::vector<Bat
     result.objectives[static_cast<size_t>(i)] = work.slots[static_cast<size_t>(i)].objective;
   SettleSerialState(wb, points, work, evaluated);
   return result;
+}
+
+bool EvaluateModelValues(const Model& model, int threads, const std::vector<double>& vectors,
+                         int lo, int hi, int count, std::vector<double>& models) {
+  threads = std::max(1, std::min(threads, count));
+  std::vector<std::unique_ptr<ModelEvaluator>> evaluators;
+  for (int t = 0; t < threads; ++t) {
+    auto evaluator = model.NewEvaluator();
+    if (!evaluator) return false;
+    evaluators.push_back(std::move(evaluator));
+  }
+  models.assign(static_cast<size_t>(count), kNotEvaluated);
+  const size_t width = static_cast<size_t>(hi - lo + 1);
+  const int chunk = std::max(1, std::min(16, count / (threads * 16)));
+  std::atomic<int> next{0};
+  std::mutex mutex;
+  std::exception_ptr error;
+  auto evaluate = [&](ModelEvaluator& evaluator) {
+    try {
+      Vector vector(lo, hi, 0.0);
+      for (int first = next.fetch_add(chunk); first < count; first = next.fetch_add(chunk)) {
+        for (int i = first; i < std::min(count, first + chunk); ++i) {
+          std::copy_n(vectors.begin() + static_cast<std::ptrdiff_t>(i * width), width,
+                      vector.begin());
+          models[static_cast<size_t>(i)] = evaluator.Evaluate(vector);
+        }
+      }
+    } catch (...) {
+      std::lock_guard<std::mutex> lock(mutex);
+      if (!error) error = std::current_exception();
+      next.store(count);
+    }
+  };
+  std::vector<std::thread> workers;
+  for (int t = 1; t < threads; ++t) {
+    try {
+      workers.emplace_back(evaluate, std::ref(*evaluators[static_cast<size_t>(t)]));
+    } catch (const std::system_error&) {
+      break;  // the threads running and this one do the work
+    }
+  }
+  evaluate(*evaluators[0]);
+  for (std::thread& worker : workers) worker.join();
+  if (error) std::rethrow_exception(error);
+  return true;
 }
 
 }  // namespace estimetrix

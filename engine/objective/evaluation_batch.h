@@ -43,10 +43,29 @@ struct BatchResult {
 // The number of threads ThreadCount stands for (0 = every hardware thread).
 int EvaluationThreadCount(const Workbench& wb);
 
-// True when batches of this workbench run on worker threads: more than one
-// thread, and a model that gives evaluators. Otherwise callers keep their
-// serial loop through EvaluateObjective.
+// The threads of this process and of the other processes that take shares
+// of large batches (Workbench::remote), together: for time estimates.
+int AllEvaluationThreads(const Workbench& wb);
+
+// True when batches of this workbench run on worker threads or other
+// processes: more than one thread or other processes, and a model that gives
+// evaluators. Otherwise callers keep their serial loop through
+// EvaluateObjective.
 bool ParallelEvaluation(const Workbench& wb);
+
+// How many points a long run (a posterior grid) should hand to EvaluateBatch
+// at a time: `local` in one process, more when other processes take shares,
+// so that every thread gets a few hundred points per message.
+long long BatchSizeFor(const Workbench& wb, long long local);
+
+class Model;
+
+// For the other processes of a spread batch: the model's objective at each
+// of `count` fully expanded vectors (indices lo..hi, stored one after
+// another), on `threads` threads with evaluators of `model`, into `models`.
+// False when the model gives no evaluators. Throws what an evaluator throws.
+bool EvaluateModelValues(const Model& model, int threads, const std::vector<double>& vectors,
+                         int lo, int hi, int count, std::vector<double>& models);
 
 // Evaluates the points on EvaluationThreadCount threads while the calling
 // (user-interface) thread yields and polls. Afterwards the fuse-group values,

@@ -20,6 +20,7 @@
 #include "engine/state/minimization_log.h"
 #include "engine/state/model.h"
 #include "engine/state/prior_table.h"
+#include "engine/state/remote_evaluation.h"
 #include "engine/state/simplex_state.h"
 
 namespace estimetrix {
@@ -61,6 +62,10 @@ struct Workbench {
 
   // The estimate of the last question about a long posterior or profile.
   LongRunEstimate longRun;
+
+  // Other processes that take a share of large batches of independent points
+  // (the MPI runner sets it; not owned). Results are the same with or without.
+  RemoteEvaluation* remote = nullptr;
 
   // The seed of the results summary's random draws; nullopt: from the clock.
   std::optional<std::uint64_t> SummarySeed;

@@ -73,6 +73,9 @@ struct BatchArea {
   std::function<int(BatchSession&)> prepare;
   // Asked in order, area by area, before a question counts as unanswered.
   std::vector<BatchAnswerer> answerers;
+  // Commands that need no model: when they lead the command line they run
+  // before the set-up is read, and a run of only these reads none.
+  std::vector<std::string> standalone;
 };
 
 BatchArea ModelBatchArea();       // batch_model.cpp: set-up options, evaluate
@@ -83,6 +86,7 @@ BatchArea RankBatchArea();        // batch_rank.cpp: rank-add, rank, save-mms
 BatchArea SummaryBatchArea();     // batch_summary.cpp: summary and its answers
 BatchArea PriorsBatchArea();      // batch_priors.cpp: --priors, save-priors, review-priors, prior-profile
 BatchArea EvaluationBatchArea();  // batch_evaluation.cpp: posterior, profile and their files
+BatchArea MakeDataBatchArea();    // batch_make_data.cpp: make-frequencies, make-increments
 
 // "objective <value>" with 17 significant digits.
 std::string ObjectiveLine(double objective);

@@ -177,8 +177,9 @@ std::string ObjectiveLine(double objective) {
 }
 
 std::vector<BatchArea> AllBatchAreas() {
-  return {ModelBatchArea(),   SimplexBatchArea(), MarquardtBatchArea(), CovarianceBatchArea(),
-          SummaryBatchArea(), PriorsBatchArea(),  EvaluationBatchArea(), RankBatchArea()};
+  return {ModelBatchArea(),      SimplexBatchArea(), MarquardtBatchArea(),
+          CovarianceBatchArea(), SummaryBatchArea(), PriorsBatchArea(),
+          EvaluationBatchArea(), RankBatchArea(),    MakeDataBatchArea()};
 }
 
 std::string BatchUsage(const std::vector<BatchArea>& areas) {
@@ -249,6 +250,21 @@ int RunBatch(const std::vector<BatchArea>& areas, const std::vector<std::string>
   auto stopped = [&](int status) { return unanswered || status != kBatchSucceeded; };
   auto finish = [&](int status) { return unanswered ? kBatchUnanswered : status; };
 
+  // Leading commands that need no model run first; if nothing else follows,
+  // no set-up is needed.
+  size_t next = 0;
+  for (; next < line->calls.size(); ++next) {
+    const BatchCommand& command = *line->calls[next].command;
+    bool standalone = false;
+    for (const BatchArea& area : areas)
+      for (const std::string& name : area.standalone)
+        standalone = standalone || name == command.name;
+    if (!standalone) break;
+    const int result = command.run(session, line->calls[next].argument);
+    if (stopped(result)) return finish(result);
+  }
+  if (next > 0 && next == line->calls.size()) return finish(kBatchSucceeded);
+
   int status = InitializeFromOptions(session);
   if (stopped(status)) return finish(status);
   for (const BatchArea& area : areas) {
@@ -256,7 +272,8 @@ int RunBatch(const std::vector<BatchArea>& areas, const std::vector<std::string>
     status = area.prepare(session);
     if (stopped(status)) return finish(status);
   }
-  for (const CommandCall& call : line->calls) {
+  for (size_t i = next; i < line->calls.size(); ++i) {
+    const CommandCall& call = line->calls[i];
     status = call.command->run(session, call.argument);
     if (stopped(status)) return finish(status);
   }

@@ -361,6 +361,7 @@ std::optional<MadeDataFile> MakeFrequencyFile(const std::string& rawPath,
   for (const std::string& name : series) names += (names.empty() ? "" : ", ") + name;
   MadeDataFile made;
   made.text = std::move(text);
+  made.seriesCount = static_cast<int>(series.size());
   made.report = RowsReport(*table, used, skips) + "Cells: " + IntText(cells) + " " + cellWords +
                 " to " + Fixed(first + static_cast<double>(cells - 1) * width, decimals) + "\n" +
                 "Series: " + IntText(static_cast<long long>(series.size())) + " (" + names + ")\n";

@@ -30,6 +30,7 @@ struct IncrementColumns {
 struct MadeDataFile {
   std::string text;
   std::string report;
+  int seriesCount = 0;  // frequency files
 };
 
 // nullopt with the reason in `error` (naming the file and, where there is

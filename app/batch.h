@@ -80,6 +80,9 @@ struct BatchArea {
   std::function<int(BatchSession&)> prepare;
   // Asked in order, area by area, before a question counts as unanswered.
   std::vector<BatchAnswerer> answerers;
+  // Commands that need no model: when they lead the command line they run
+  // before the set-up is read, and a run of only these reads none.
+  std::vector<std::string> standalone;
 };
 
 BatchArea ModelBatchArea();       // batch_model.cpp: set-up options, evaluate
@@ -92,6 +95,7 @@ BatchArea PriorsBatchArea();      // batch_priors.cpp: --priors, save-priors, re
 BatchArea EvaluationBatchArea();  // batch_evaluation.cpp: posterior, profile and their files
 BatchArea McmcBatchArea();        // batch_mcmc.cpp: mcmc, save-mcmc, save-mcmc-report
 BatchArea DerivativesBatchArea();  // batch_derivatives.cpp: --derivatives, --gradient
+BatchArea MakeDataBatchArea();    // batch_make_data.cpp: make-frequencies, make-increments
 
 // batch_derivatives.cpp: whether --derivatives analytical was given; a
 // failure (status) when it was and priors are on; the gradient lines of

@@ -298,7 +298,7 @@ std::vector<BatchArea> AllBatchAreas() {
   return {ModelBatchArea(),      SimplexBatchArea(), MarquardtBatchArea(),
           CovarianceBatchArea(), SummaryBatchArea(), PriorsBatchArea(),
           EvaluationBatchArea(), McmcBatchArea(),    RankBatchArea(),
-          DerivativesBatchArea()};
+          DerivativesBatchArea(), MakeDataBatchArea()};
 }
 
 std::string BatchUsage(const std::vector<BatchArea>& areas) {
@@ -393,6 +393,21 @@ int RunBatchWith(const std::vector<BatchArea>& areas, const std::vector<std::str
     return refusedTwice && status == kBatchSucceeded ? kBatchFailed : status;
   };
 
+  // Leading commands that need no model run first; if nothing else follows,
+  // no set-up is needed.
+  size_t next = 0;
+  for (; next < line->calls.size(); ++next) {
+    const BatchCommand& command = *line->calls[next].command;
+    bool standalone = false;
+    for (const BatchArea& area : areas)
+      for (const std::string& name : area.standalone)
+        standalone = standalone || name == command.name;
+    if (!standalone) break;
+    const int result = command.run(session, line->calls[next].argument);
+    if (stopped(result)) return finish(result);
+  }
+  if (next > 0 && next == line->calls.size()) return finish(kBatchSucceeded);
+
   int status = InitializeFromOptions(session);
   if (stopped(status)) return finish(status);
   if (hooks.initialized) {
@@ -403,7 +418,8 @@ int RunBatchWith(const std::vector<BatchArea>& areas, const std::vector<std::str
     status = area.prepare(session);
     if (stopped(status)) return finish(status);
   }
-  for (const CommandCall& call : line->calls) {
+  for (size_t i = next; i < line->calls.size(); ++i) {
+    const CommandCall& call = line->calls[i];
     refused.NewCommand();
     status = call.command->run(session, call.argument);
     if (status == kBatchSucceeded)

@@ -113,6 +113,7 @@ int InitializeFromOptions(BatchSession& session) {
 
   // Messages of a refused set-up or file have gone to standard error.
   if (!InitializeCarapex(session.wb, session.desktop, setup)) return kBatchFailed;
+  for (const std::string& note : DataLayoutNotes(session.wb, false)) session.err << note << "\n";
   session.menu.ShowMenu();
   return LoadAlgorithmThroughMenu(session, algorithmPath);
 }

@@ -1,10 +1,13 @@
 #include "model/data_files.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <filesystem>
 #include <vector>
 
 #include "engine/base/format.h"
+#include "model/data_layout.h"
 #include "platform/text_file.h"
 
 namespace estimetrix {
@@ -83,6 +86,37 @@ std::optional<std::vector<std::string>> RecordLines(const std::string& kind, con
     return std::nullopt;
   }
   return lines;
+}
+
+// The records a reader takes in: the increment reader stops at its limit, and
+// the frequency reader refuses a file past its own, so the layout is judged
+// on those records only.
+std::vector<std::string> FirstRecords(const std::vector<std::string>& lines, int count) {
+  const size_t n = std::min(lines.size(), static_cast<size_t>(count));
+  return std::vector<std::string>(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(n));
+}
+
+std::string PlaceOfRecordAt(int index) {
+  return RecordPlace(index + 1);
+}
+
+RecordShape IncrementShape() {
+  RecordShape shape;
+  shape.columns = {{1, 6}, {8, 6}};
+  shape.contents = "an initial size then an increment";
+  shape.minFields = 2;
+  shape.maxFields = 2;
+  return shape;
+}
+
+RecordShape FrequencyShape(int series) {
+  RecordShape shape;
+  shape.columns = {{1, 7}};
+  for (int s = 1; s <= series; ++s) shape.columns.push_back({6 * s + 3, 5});
+  shape.contents = series == 1 ? "a midpoint then a count"
+                               : "a midpoint then " + IntText(series) + " counts (one per series)";
+  shape.minFields = 1 + series;
+  return shape;
 }
 
 // A count of series s in a record at or after the first cell evaluated.
@@ -167,12 +201,21 @@ std::optional<DataFileError> ReadIncrementFile(const std::string& path, ModelDat
   DataFileError error;
   auto lines = RecordLines("increment", kIncrementTitle, path, error);
   if (!lines) return error;
+  const std::vector<std::string> records = FirstRecords(*lines, data.MaxIncrementRecords);
+  const LayoutChoice choice = ChooseLayout(records, IncrementShape(), PlaceOfRecordAt);
+  if (!choice.problem.empty()) return FileError(kIncrementTitle, choice.problem, path);
+  data.IncrementLayout = choice.layout;
   data.IncrementRecordCount = 0;
-  for (const std::string& line : *lines) {
-    if (data.IncrementRecordCount == data.MaxIncrementRecords) break;
+  for (const std::string& line : records) {
     const int r = ++data.IncrementRecordCount;
-    data.InitialSize[r] = LenientNumber(Columns(line, 1, 6));
-    data.Increment[r] = LenientNumber(Columns(line, 8, 6));
+    if (choice.layout == DataLayout::FixedColumns) {
+      data.InitialSize[r] = LenientNumber(Columns(line, 1, 6));
+      data.Increment[r] = LenientNumber(Columns(line, 8, 6));
+    } else {
+      const std::vector<std::string> fields = SeparatedFields(line, choice.layout);
+      data.InitialSize[r] = LenientNumber(fields[0]);
+      data.Increment[r] = LenientNumber(fields[1]);
+    }
   }
   return std::nullopt;
 }
@@ -181,20 +224,28 @@ std::optional<DataFileError> ReadFrequencyFile(const std::string& path, ModelDat
   DataFileError error;
   auto lines = RecordLines("frequency", kFrequencyTitle, path, error);
   if (!lines) return error;
+  const LayoutChoice choice = ChooseLayout(FirstRecords(*lines, data.MaxCells),
+                                           FrequencyShape(data.SeriesCount), PlaceOfRecordAt);
+  if (!choice.problem.empty()) return FileError(kFrequencyTitle, choice.problem, path);
+  const bool fixed = choice.layout == DataLayout::FixedColumns;
+  data.FrequencyLayout = choice.layout;
   data.CellWidth = 0.0;
   data.TotalCount = 0.0;
   int cell = 0;
   int widestSeries = 0;  // highest series with a count field on some record
+  std::vector<std::string> fields;
   for (const std::string& line : *lines) {
     ++cell;
     if (cell > data.MaxCells) {
       return DataFileError{
           kFatalTitle, "Maximum number of " + IntText(data.MaxCells) + " frequency cells exceeded"};
     }
-    const double midpoint = LenientNumber(Columns(line, 1, 7));
+    if (!fixed) fields = SeparatedFields(line, choice.layout);
+    const double midpoint = LenientNumber(fixed ? Columns(line, 1, 7) : fields[0]);
     data.Midpoints[cell] = midpoint;
     for (int s = 1; s <= data.SeriesCount; ++s) {
-      const std::string_view field = Columns(line, 6 * s + 3, 5);
+      const std::string_view field =
+          fixed ? Columns(line, 6 * s + 3, 5) : std::string_view(fields[static_cast<size_t>(s)]);
       if (!IsBlank(field) && s > widestSeries) widestSeries = s;
       // Cells before the first cell evaluated take no part: whatever they
       // hold is ignored.

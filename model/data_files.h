@@ -1,12 +1,17 @@
 #pragma once
 // Readers of the model's two data files. Both skip the first line (field
-// labels) and take numbers from fixed columns; a field that holds no number
-// reads as 0, short lines give what they have, and blank lines at the end of
-// a file are not records.
+// labels); blank lines at the end of a file are not records.
 //
-// Size-frequency file: midpoint in columns 1-7, then for series s a 5-column
-// count starting at column 6s + 3. Increment file: initial size in columns
-// 1-6, increment in columns 8-13.
+// Fixed columns (the model's own layout): size-frequency file: midpoint in
+// columns 1-7, then for series s a 5-column count starting at column 6s + 3.
+// Increment file: initial size in columns 1-6, increment in columns 8-13. A
+// field that holds no number reads as 0 and short lines give what they have.
+//
+// Separated values (as spreadsheets and R write them): the same numbers in
+// the same order, separated by commas, semicolons, tabs or blanks; every
+// field must be a number. A file keeps to one layout (data_layout.h); a
+// record that leaves it, or fits neither, refuses the file with its record
+// named. The layout found is left in FrequencyLayout / IncrementLayout.
 
 #include <optional>
 #include <string>

@@ -124,7 +124,14 @@ bool IncrementInstarsFit(Desktop& desktop, const CarapexSetup& setup) {
 
 // --- the engine's reset for a new model ------------------------------------
 
-void ResetEngine(Workbench& wb, Desktop& desktop, const CarapexSetup& setup) {
+// A separated-values file is named as such beside its path; the fixed
+// columns are the described layout and need no word.
+std::string LayoutSuffix(DataLayout layout) {
+  return layout == DataLayout::FixedColumns ? std::string() : " (" + LayoutName(layout) + ")";
+}
+
+void ResetEngine(Workbench& wb, Desktop& desktop, const CarapexSetup& setup,
+                 const ModelData& data) {
   const int n = wb.alg.ParameterCount;
   wb.state.PriorsActive = false;
   wb.priors.PriorsFilePath.clear();
@@ -141,8 +148,12 @@ void ResetEngine(Workbench& wb, Desktop& desktop, const CarapexSetup& setup) {
   wb.alg.AlgorithmFilePath.clear();
   wb.initialized = true;
   desktop.SetStatus(StatusBar::Files, 2, "Bayesian priors file: ");
-  desktop.SetStatus(StatusBar::Files, 3, "Frequency file: " + setup.frequencyPath);
-  desktop.SetStatus(StatusBar::Files, 4, "Increment file: " + setup.incrementPath);
+  desktop.SetStatus(StatusBar::Files, 3,
+                    "Frequency file: " + setup.frequencyPath +
+                        (data.HasFrequencies() ? LayoutSuffix(data.FrequencyLayout) : ""));
+  desktop.SetStatus(StatusBar::Files, 4,
+                    "Increment file: " + setup.incrementPath +
+                        (data.HasIncrements() ? LayoutSuffix(data.IncrementLayout) : ""));
 }
 
 }  // namespace
@@ -154,6 +165,25 @@ std::optional<int> EffectiveInstarCount(const std::string& identifiedText,
   if (!identified || !blended) return std::nullopt;
   int capped = std::min(*identified, kInstarLimit);
   return std::min(capped + std::min(*blended, kInstarLimit), kInstarLimit);
+}
+
+std::vector<std::string> DataLayoutNotes(const Workbench& wb, bool includeFixed) {
+  std::vector<std::string> notes;
+  const auto* carapex = dynamic_cast<const CarapexModel*>(wb.model.get());
+  if (carapex == nullptr || !wb.initialized) return notes;
+  const ModelData& data = carapex->Data();
+  auto told = [includeFixed](DataLayout layout) {
+    return includeFixed || layout != DataLayout::FixedColumns;
+  };
+  if (data.HasFrequencies() && told(data.FrequencyLayout)) {
+    notes.push_back("Frequency file read as " + LayoutName(data.FrequencyLayout) + ": " +
+                    data.FrequencyFilePath);
+  }
+  if (data.HasIncrements() && told(data.IncrementLayout)) {
+    notes.push_back("Increment file read as " + LayoutName(data.IncrementLayout) + ": " +
+                    data.IncrementFilePath);
+  }
+  return notes;
 }
 
 std::string DefaultIncrementInstars(const CarapexSetup& setup) {
@@ -196,7 +226,7 @@ bool InitializeCarapex(Workbench& wb, Desktop& desktop, const CarapexSetup& inpu
   wb.alg.Values = std::move(trial.Values);
   wb.alg.Steps = std::move(trial.Steps);
   wb.alg.Descriptions = std::move(trial.Descriptions);
-  ResetEngine(wb, desktop, setup);
+  ResetEngine(wb, desktop, setup, carapex->Data());
   return true;
 }
 

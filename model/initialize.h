@@ -44,6 +44,12 @@ std::optional<std::vector<SetupEntry>> ReadSetupEntries(const std::string& path,
 bool ApplySetupEntry(CarapexSetup& setup, std::string& algorithmPath, const SetupEntry& entry,
                      std::string& error);
 
+// One line per data file of the initialised model saying which layout it was
+// read in ("Frequency file read as comma-separated values: PATH"); none when
+// the model is not initialised. Without `includeFixed` only the files read as
+// separated values are named (the fixed columns are the model's own layout).
+std::vector<std::string> DataLayoutNotes(const Workbench& wb, bool includeFixed);
+
 // What the form puts into cboIncInstars once both the instar counts and an
 // increment file are known: identified + blended, as the model caps them.
 std::string DefaultIncrementInstars(const CarapexSetup& setup);

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/base/array.h"
+#include "model/data_layout.h"
 #include "model/distributions.h"
 
 namespace estimetrix {
@@ -51,6 +52,8 @@ struct ModelData {
   Vector InitialSize;        // records 1..1200
   Vector Increment;          // records 1..1200
   int IncrementRecordCount = 0;
+  DataLayout FrequencyLayout = DataLayout::FixedColumns;  // as the readers found the files
+  DataLayout IncrementLayout = DataLayout::FixedColumns;
 
   bool HasFrequencies() const { return AnalysisType == "S" || AnalysisType == "B"; }
   bool HasIncrements() const { return AnalysisType == "I" || AnalysisType == "B"; }

@@ -437,12 +437,17 @@ XYPlot SummaryTables::FrequencyPlot(int series) {
     noMe.push_back(i < simulatedNoMe_.size() && c <= simulatedNoMe_[i].Hi() ? simulatedNoMe_[i][c]
                                                                              : 0.0);
   }
-  plot.series = {{"Observed distribution frequencies                          ", x, observed},
-                 {"Predicted distribution frequencies (with measurement error)", x, predicted},
-                 {"Simulated distribution frequencies (with measurement error)", x, withMe},
-                 {"Simulated distribution frequencies   (no measurement error)", x, noMe}};
+  plot.series = {{"Observed distribution frequencies                          ", x, observed,
+                  SeriesRole::Observed},
+                 {"Predicted distribution frequencies (with measurement error)", x, predicted,
+                  SeriesRole::Predicted},
+                 {"Simulated distribution frequencies (with measurement error)", x, withMe,
+                  SeriesRole::Simulated},
+                 {"Simulated distribution frequencies   (no measurement error)", x, noMe,
+                  SeriesRole::Simulated}};
   for (int k = 1; k <= d.InstarCount; ++k) {
-    XYSeries instar{"Predicted frequencies for instar " + IntText(k), x, {}};
+    XYSeries instar{"Predicted frequencies for instar " + IntText(k), x, {},
+                    SeriesRole::Component};
     for (int c = 1; c <= d.CellCount; ++c) instar.y.push_back(InstarExpected(series, k, c));
     plot.series.push_back(std::move(instar));
   }

@@ -88,7 +88,8 @@ void DistributionPlotWindow::Redraw() {
     const XYSeries& series = drawn_.series[s];
     QCPGraph* graph = plot->addGraph();
     graph->setName(QString::fromStdString(series.label));
-    QColor colour = SeriesColour(s == 0 ? 0 : 3);
+    // Colours 1 and 2 are the two marks'; every curve has its own.
+    QColor colour = SeriesColour(s == 0 ? 0 : static_cast<int>(s) + 2);
     graph->setPen(QPen(colour, s == 0 ? 2.0 : 1.5, s == 0 ? Qt::SolidLine : Qt::DashLine));
     QVector<double> keys(series.x.begin(), series.x.end());
     QVector<double> values;
@@ -99,9 +100,9 @@ void DistributionPlotWindow::Redraw() {
       graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCircle, colour, 4));
   }
   AddMark(plot_.maxLikelihoodValue, MaxLikelihoodMarkText(plot_),
-          QPen(QColor(214, 39, 40), 1.5, Qt::DashLine));
+          QPen(SeriesColour(1), 1.5, Qt::DashLine));
   AddMark(plot_.expectedValue, ExpectedValueMarkText(plot_),
-          QPen(QColor(44, 160, 44), 1.5, Qt::DashDotLine));
+          QPen(SeriesColour(2), 1.5, Qt::DashDotLine));
   ArrangeLegend(2);
   SetStatusText(QString::fromStdString(DistributionName(kind_)) + tr(" of ") +
                 QString::fromStdString(drawn_.xLabel) +

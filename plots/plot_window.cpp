@@ -11,6 +11,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 
 #include "plots/plot_export.h"
 
@@ -123,13 +124,42 @@ void PlotWindow::ResetView() {
   plot_->replot();
 }
 
+namespace {
+
+// A qualitative palette: twelve colours that stay apart in print and for most
+// colour vision, then the same twelve with dashes (points: other shapes).
+const QColor kPalette[] = {
+    QColor(31, 119, 180),  QColor(214, 39, 40), QColor(44, 160, 44),   QColor(255, 127, 14),
+    QColor(148, 103, 189), QColor(140, 86, 75), QColor(227, 119, 194), QColor(127, 127, 127),
+    QColor(188, 189, 34),  QColor(23, 190, 207), QColor(0, 0, 0),      QColor(0, 45, 120)};
+constexpr int kPaletteSize = sizeof kPalette / sizeof kPalette[0];
+constexpr int kVariants = 4;
+
+}  // namespace
+
 QColor PlotWindow::SeriesColour(int index) {
-  static const QColor colours[] = {
-      QColor(31, 119, 180),  QColor(214, 39, 40), QColor(44, 160, 44),   QColor(255, 127, 14),
-      QColor(148, 103, 189), QColor(140, 86, 75), QColor(227, 119, 194), QColor(127, 127, 127),
-      QColor(188, 189, 34),  QColor(23, 190, 207)};
-  constexpr int count = sizeof colours / sizeof colours[0];
-  return colours[((index % count) + count) % count];
+  index = std::max(index, 0);
+  if (index < kPaletteSize * kVariants) return kPalette[index % kPaletteSize];
+  // Beyond the palette's variants: hues a golden angle apart, never a
+  // colour met before in the same window.
+  const double hue = std::fmod(0.13 + 0.618033988749895 * index, 1.0);
+  return QColor::fromHsvF(static_cast<float>(hue), 0.85f, 0.75f);
+}
+
+Qt::PenStyle PlotWindow::SeriesDash(int index) {
+  static const Qt::PenStyle styles[kVariants] = {Qt::SolidLine, Qt::DashLine, Qt::DotLine,
+                                                 Qt::DashDotLine};
+  index = std::max(index, 0);
+  return index < kPaletteSize * kVariants ? styles[index / kPaletteSize] : Qt::SolidLine;
+}
+
+int PlotWindow::SeriesVariant(int index) {
+  index = std::max(index, 0);
+  return index < kPaletteSize * kVariants ? index / kPaletteSize : 0;
+}
+
+int PlotWindow::PaletteSize() {
+  return kPaletteSize;
 }
 
 QSize PlotWindow::ExportSize() const {

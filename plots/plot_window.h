@@ -57,8 +57,14 @@ class PlotWindow : public QWidget {
   // Lays the legend's entries out in rows of `columns`.
   void ArrangeLegend(int columns);
 
-  // Colours for series, distinct in print and for most colour vision.
+  // Series `index` of a window (from 0): its colour, and the dash of its
+  // line. The first PaletteSize() series have solid lines in distinct
+  // colours; the next ones repeat the colours dashed (variant 1 to 3, which
+  // points show as other shapes), and beyond those the colours are new.
   static QColor SeriesColour(int index);
+  static Qt::PenStyle SeriesDash(int index);
+  static int SeriesVariant(int index);
+  static int PaletteSize();
 
  private slots:
   void ChooseAndExportPlot();

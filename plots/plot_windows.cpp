@@ -2,8 +2,10 @@
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QScreen>
 #include <QPointer>
 #include <QString>
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <system_error>
@@ -17,6 +19,12 @@
 #include "plots/xy_plot_window.h"
 
 namespace estimetrix {
+
+namespace {
+
+const QSize kPlotSize(960, 720);
+
+}  // namespace
 
 namespace {
 
@@ -59,10 +67,21 @@ class WindowPlotView : public PlotView {
       frame->setWidget(window);
       frame->setAttribute(Qt::WA_DeleteOnClose, false);
       mdi_->addSubWindow(frame);
-      frame->resize(960, 720);
+      // Whole inside the workspace, so that the plot, its legend and the
+      // line under it are all in view on a small screen (1366 x 768).
+      const QSize room = mdi_->viewport()->size();
+      frame->resize(kPlotSize.boundedTo(room));
+      const QPoint corner(std::min(frame->x(), std::max(0, room.width() - frame->width())),
+                          std::min(frame->y(), std::max(0, room.height() - frame->height())));
+      frame->move(corner);
     } else {
       window->setParent(parent_, Qt::Window);
-      window->resize(960, 720);
+      QSize size = kPlotSize;
+      if (const QScreen* screen = window->screen()) {
+        // Room for the window frame and title bar.
+        size = size.boundedTo(screen->availableGeometry().size() - QSize(16, 48));
+      }
+      window->resize(size);
       if (!parent_) unowned_.push_back(window);
     }
     return window;

@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QPixmap>
 #include <QToolBar>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -37,6 +38,105 @@ std::string Trimmed(const std::string& text) {
   size_t first = text.find_first_not_of(' ');
   if (first == std::string::npos) return std::string();
   return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// Ticks at whole numbers only: the usual tidy steps, but never below 1 and
+// never a fraction (2.5 becomes 2).
+class WholeNumberTicker : public QCPAxisTicker {
+ protected:
+  double getTickStep(const QCPRange& range) override {
+    const double step = QCPAxisTicker::getTickStep(range);
+    return step <= 1.0 ? 1.0 : std::floor(step + 1e-9);
+  }
+  // No marks between whole numbers when the step is 1.
+  int getSubTickCount(double tickStep) override {
+    return tickStep <= 1.0 ? 0 : QCPAxisTicker::getSubTickCount(tickStep);
+  }
+};
+
+// Where a series' role puts it in the legend.
+int RoleRank(SeriesRole role) {
+  switch (role) {
+    case SeriesRole::Observed: return 0;
+    case SeriesRole::Plain: return 1;
+    case SeriesRole::Predicted: return 2;
+    case SeriesRole::Component: return 3;
+    case SeriesRole::Simulated: return 4;
+  }
+  return 1;
+}
+
+bool WholeOrGap(double value) {
+  return !std::isfinite(value) || (std::fabs(value) < 1e15 && value == std::round(value));
+}
+
+QCPScatterStyle::ScatterShape Shape(int variant, bool filled) {
+  static const QCPScatterStyle::ScatterShape open[] = {
+      QCPScatterStyle::ssCircle, QCPScatterStyle::ssSquare, QCPScatterStyle::ssTriangle,
+      QCPScatterStyle::ssDiamond};
+  if (filled && variant == 0) return QCPScatterStyle::ssDisc;
+  return open[variant % 4];
+}
+
+QCPScatterStyle Points(int variant, const QColor& colour, bool filled, double size) {
+  QCPScatterStyle points(Shape(variant, filled), size);
+  points.setPen(QPen(colour, 1.2));
+  points.setBrush(filled ? QBrush(colour) : QBrush(Qt::NoBrush));
+  return points;
+}
+
+// Observed counts as points (bars when drop lines are chosen), the total
+// prediction as a line, each part of it as a thin line, simulations as open
+// symbols; plain series in the window's style.
+void StyleGraph(QCPGraph& graph, SeriesRole role, XYStyle style, const QColor& colour,
+                Qt::PenStyle dash, int variant) {
+  graph.setBrush(Qt::NoBrush);
+  switch (role) {
+    case SeriesRole::Observed:
+      if (style == XYStyle::DropLines) {
+        QColor bar = colour;
+        bar.setAlpha(150);
+        graph.setPen(QPen(bar, 5.0, Qt::SolidLine, Qt::FlatCap));
+        graph.setLineStyle(QCPGraph::lsImpulse);
+        graph.setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssNone));
+      } else {
+        graph.setPen(QPen(colour, 1.5, dash));
+        graph.setLineStyle(QCPGraph::lsNone);
+        graph.setScatterStyle(Points(variant, colour, true, 6));
+      }
+      return;
+    case SeriesRole::Predicted:
+      graph.setPen(QPen(colour, 2.2, dash));
+      graph.setLineStyle(QCPGraph::lsLine);
+      graph.setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssNone));
+      return;
+    case SeriesRole::Component:
+      graph.setPen(QPen(colour, 1.0, dash));
+      graph.setLineStyle(QCPGraph::lsLine);
+      graph.setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssNone));
+      return;
+    case SeriesRole::Simulated:
+      graph.setPen(QPen(colour, 1.2, dash));
+      graph.setLineStyle(QCPGraph::lsNone);
+      graph.setScatterStyle(Points(variant, colour, false, 7));
+      return;
+    case SeriesRole::Plain: break;
+  }
+  graph.setPen(QPen(colour, 1.5, dash));
+  switch (style) {
+    case XYStyle::Scatter:
+      graph.setLineStyle(QCPGraph::lsNone);
+      graph.setScatterStyle(Points(variant, colour, false, 6));
+      break;
+    case XYStyle::Line:
+      graph.setLineStyle(QCPGraph::lsLine);
+      graph.setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssNone));
+      break;
+    case XYStyle::DropLines:
+      graph.setLineStyle(QCPGraph::lsImpulse);
+      graph.setScatterStyle(Points(variant, colour, true, 5));
+      break;
+  }
 }
 
 }  // namespace
@@ -180,6 +280,19 @@ void XYPlotWindow::SetGrid(XYGrid grid) {
   Plot()->replot();
 }
 
+void XYPlotWindow::SetWholeNumberTicks(QCPAxis* axis, bool whole) {
+  const bool fixed = dynamic_cast<WholeNumberTicker*>(axis->ticker().data()) != nullptr;
+  if (whole != fixed) {
+    if (whole) {
+      axis->setTicker(QSharedPointer<WholeNumberTicker>::create());
+    } else {
+      axis->setTicker(QSharedPointer<QCPAxisTicker>::create());
+    }
+  }
+  axis->ticker()->setTickStepStrategy(QCPAxisTicker::tssMeetTickCount);
+  axis->ticker()->setTickCount(grid_ == XYGrid::EightByEight ? 8 : 10);
+}
+
 void XYPlotWindow::SeriesItemChanged(QListWidgetItem* item) {
   if (filling_ || current_ < 0) return;
   int series = seriesList_->row(item);
@@ -215,13 +328,21 @@ void XYPlotWindow::Redraw() {
   plot->xAxis->setLabel(QString::fromStdString(page.plot.xLabel));
   plot->yAxis->setLabel(QString::fromStdString(page.plot.yLabel));
 
-  for (size_t s = 0; s < page.plot.series.size(); ++s) {
-    if (!page.shown[s]) continue;
+  // The legend reads: observed, the prediction in total, its parts, then
+  // the simulations; plain series keep their order after the observed.
+  std::vector<size_t> order;
+  for (size_t s = 0; s < page.plot.series.size(); ++s)
+    if (page.shown[s]) order.push_back(s);
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    return RoleRank(page.plot.series[a].role) < RoleRank(page.plot.series[b].role);
+  });
+  bool wholeX = !order.empty(), wholeY = !order.empty();
+  for (size_t s : order) {
     const XYSeries& series = page.plot.series[s];
     QCPGraph* graph = plot->addGraph();
     graph->setName(QString::fromStdString(series.label));
-    QColor colour = SeriesColour(static_cast<int>(s));
-    graph->setPen(QPen(colour, 1.5));
+    const int index = static_cast<int>(s);
+    const QColor colour = SeriesColour(index);
     size_t n = std::min(series.x.size(), series.y.size());
     QVector<double> keys, values;
     keys.reserve(static_cast<qsizetype>(n));
@@ -231,23 +352,14 @@ void XYPlotWindow::Redraw() {
     for (size_t i = 0; i < n; ++i) {
       keys.push_back(std::isfinite(series.x[i]) ? series.x[i] : gap);
       values.push_back(std::isfinite(series.y[i]) ? series.y[i] : gap);
+      wholeX = wholeX && WholeOrGap(series.x[i]);
+      wholeY = wholeY && WholeOrGap(series.y[i]);
     }
     graph->setData(keys, values);
-    switch (style_) {
-      case XYStyle::Scatter:
-        graph->setLineStyle(QCPGraph::lsNone);
-        graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCircle, colour, 6));
-        break;
-      case XYStyle::Line:
-        graph->setLineStyle(QCPGraph::lsLine);
-        graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssNone));
-        break;
-      case XYStyle::DropLines:
-        graph->setLineStyle(QCPGraph::lsImpulse);
-        graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, colour, 5));
-        break;
-    }
+    StyleGraph(*graph, series.role, style_, colour, SeriesDash(index), SeriesVariant(index));
   }
+  SetWholeNumberTicks(plot->xAxis, wholeX);
+  SetWholeNumberTicks(plot->yAxis, wholeY);
   plot->legend->setVisible(plot->graphCount() > 0);
   // Two columns keep a legend of many short labels low; long labels need
   // the whole width.

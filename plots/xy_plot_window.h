@@ -11,6 +11,7 @@
 #include "plots/plot_window.h"
 
 class QAction;
+class QCPAxis;
 class QComboBox;
 class QLabel;
 class QListWidget;
@@ -58,6 +59,9 @@ class XYPlotWindow : public PlotWindow {
   };
 
   void Redraw();
+  // Whole-number ticks for an axis whose values are all whole numbers
+  // (instar number, record index), the usual ticks otherwise.
+  void SetWholeNumberTicks(QCPAxis* axis, bool whole);
   void FillSeriesList();
   void UpdateStatistics();
   void UpdatePaging();

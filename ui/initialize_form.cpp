@@ -25,6 +25,7 @@
 #include "engine/base/format.h"
 #include "engine/state/algorithm_file.h"
 #include "model/initialize.h"
+#include "model/make_data_dialogue.h"
 #include "ui/app_context.h"
 
 namespace estimetrix {
@@ -164,17 +165,27 @@ QWidget* frmInitialize::BuildFiles() {
   cmdFrequency_->setObjectName("cmdFrequency");
   cmdIncrement_ = new QPushButton("Load &Increments", files);
   cmdIncrement_->setObjectName("cmdIncrement");
+  // Beside each load button: a data file made from a table of raw
+  // measurements (one row per animal), then loaded as if chosen.
+  cmdMakeFrequency_ = new QPushButton("Make from measurements...", files);
+  cmdMakeFrequency_->setObjectName("cmdMakeFrequency");
+  cmdMakeIncrement_ = new QPushButton("Make from measurements...", files);
+  cmdMakeIncrement_->setObjectName("cmdMakeIncrement");
   lblFrequencyPath_ = NewPathLabel(files, "lblFrequencyPath");
   lblIncrementPath_ = NewPathLabel(files, "lblIncrementPath");
   grid->addWidget(cmdFrequency_, 0, 0);
-  grid->addWidget(NewLabel(files, "Frequency data file:"), 0, 1);
-  grid->addWidget(lblFrequencyPath_, 0, 2);
+  grid->addWidget(cmdMakeFrequency_, 0, 1);
+  grid->addWidget(NewLabel(files, "Frequency data file:"), 0, 2);
+  grid->addWidget(lblFrequencyPath_, 0, 3);
   grid->addWidget(cmdIncrement_, 1, 0);
-  grid->addWidget(NewLabel(files, "Increment data file:"), 1, 1);
-  grid->addWidget(lblIncrementPath_, 1, 2);
-  grid->setColumnStretch(2, 1);
+  grid->addWidget(cmdMakeIncrement_, 1, 1);
+  grid->addWidget(NewLabel(files, "Increment data file:"), 1, 2);
+  grid->addWidget(lblIncrementPath_, 1, 3);
+  grid->setColumnStretch(3, 1);
   connect(cmdFrequency_, &QPushButton::clicked, this, &frmInitialize::ChooseFrequencyFile);
   connect(cmdIncrement_, &QPushButton::clicked, this, &frmInitialize::ChooseIncrementFile);
+  connect(cmdMakeFrequency_, &QPushButton::clicked, this, &frmInitialize::MakeFrequencyFile);
+  connect(cmdMakeIncrement_, &QPushButton::clicked, this, &frmInitialize::MakeIncrementFile);
   return files;
 }
 
@@ -315,8 +326,24 @@ CarapexSetup frmInitialize::Setup() const {
 void frmInitialize::ChooseFrequencyFile() {
   std::optional<std::string> path =
       ctx_.desktop.OpenFileName({"Load frequency data file", kDataFilter, 2, {}, false});
-  if (!path) return;
-  lblFrequencyPath_->setText(Q(*path));
+  if (path) UseFrequencyFile(*path);
+}
+
+void frmInitialize::MakeFrequencyFile() {
+  std::optional<SavedDataFile> made = MakeFrequencyFileDialogue(ctx_.desktop);
+  if (!made) return;
+  UseFrequencyFile(made->path);
+  // The made file's series are known: the count need not be typed.
+  cboSeries_->setEditText(QString::number(made->seriesCount));
+}
+
+void frmInitialize::MakeIncrementFile() {
+  std::optional<SavedDataFile> made = MakeIncrementFileDialogue(ctx_.desktop);
+  if (made) UseIncrementFile(made->path);
+}
+
+void frmInitialize::UseFrequencyFile(const std::string& path) {
+  lblFrequencyPath_->setText(Q(path));
   for (QWidget* w : std::initializer_list<QWidget*>{cboFirst_, cboSeries_, cboIDInstars_,
                                                     cboBlendedInstars_, fraFreqInfo_, OptZero_,
                                                     OptMissing_, chkForceNormal_, chkForceGamma_})
@@ -330,8 +357,11 @@ void frmInitialize::ChooseFrequencyFile() {
 void frmInitialize::ChooseIncrementFile() {
   std::optional<std::string> path =
       ctx_.desktop.OpenFileName({"Load increment data file", kDataFilter, 2, {}, false});
-  if (!path) return;
-  lblIncrementPath_->setText(Q(*path));
+  if (path) UseIncrementFile(*path);
+}
+
+void frmInitialize::UseIncrementFile(const std::string& path) {
+  lblIncrementPath_->setText(Q(path));
   for (QWidget* w :
        std::initializer_list<QWidget*>{fraIncInfo_, OptNormal_, OptGamma_, cboIncInstars_})
     w->setEnabled(true);

@@ -46,6 +46,10 @@ class frmInitialize : public QWidget {
 
   void ChooseFrequencyFile();
   void ChooseIncrementFile();
+  void UseFrequencyFile(const std::string& path);
+  void UseIncrementFile(const std::string& path);
+  void MakeFrequencyFile();
+  void MakeIncrementFile();
   void RefillIncrementInstars();
   void Accept();
   void CloseForm();
@@ -56,6 +60,8 @@ class frmInitialize : public QWidget {
 
   QPushButton* cmdFrequency_ = nullptr;
   QPushButton* cmdIncrement_ = nullptr;
+  QPushButton* cmdMakeFrequency_ = nullptr;
+  QPushButton* cmdMakeIncrement_ = nullptr;
   QLabel* lblFrequencyPath_ = nullptr;
   QLabel* lblIncrementPath_ = nullptr;
   QGroupBox* fraFreqInfo_ = nullptr;

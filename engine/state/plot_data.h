@@ -8,11 +8,22 @@
 
 namespace estimetrix {
 
+// What a curve stands for, so that a plot can draw observations, the model's
+// prediction, its parts and simulations each in their own way.
+enum class SeriesRole {
+  Plain,      // drawn in the window's chosen style
+  Observed,   // counts as observed: points, or bars as drop lines
+  Predicted,  // the prediction in total: a line
+  Component,  // one part of the prediction (an instar): a thin line
+  Simulated,  // simulated counts: open symbols
+};
+
 // One named curve of an X-Y plot; x and y have the same length.
 struct XYSeries {
   std::string label;
   std::vector<double> x;
   std::vector<double> y;
+  SeriesRole role = SeriesRole::Plain;
 };
 
 // An X-Y plot of model series (the results summary's increment, growth-curve

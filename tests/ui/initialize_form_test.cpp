@@ -128,6 +128,32 @@ class InitializeFormTest : public QObject {
       QVERIFY2(!Find<QWidget>(name)->isEnabled(), name);
   }
 
+  // A table of raw measurements becomes a data file that the form then uses
+  // as if it had been loaded, with the series count filled in.
+  void makeFromMeasurementsLoadsTheMadeFile() {
+    const std::string raw = s_->folder.filePath("raw.csv").toStdString();
+    std::ofstream(raw, std::ios::binary) << "year,cw\n2022,10.2\n2023,11.7\n2023,12.1\n";
+    const std::string made = s_->folder.filePath("made.dat").toStdString();
+    s_->desktop.ExpectOpenFile("Raw measurements for a frequency file", raw);
+    s_->desktop.ExpectInput("Make from measurements", "cw");
+    s_->desktop.ExpectInput("Make from measurements", "year");
+    s_->desktop.ExpectInput("Make from measurements", "1");
+    s_->desktop.ExpectInput("Make from measurements", "0.5");
+    s_->desktop.ExpectSaveFile("Save frequency data file", made);
+    s_->desktop.ExpectMessage("Make from measurements");
+    QTest::mouseClick(Find<QPushButton>("cmdMakeFrequency"), Qt::LeftButton);
+    QCOMPARE(Find<QLabel>("lblFrequencyPath")->text(), QString::fromStdString(made));
+    QCOMPARE(Box("cboSeries")->currentText(), QString("2"));
+    QVERIFY(Box("cboSeries")->isEnabled());
+    QCOMPARE(Find<QPushButton>("cmdMakeIncrement")->text(), QString("Make from measurements..."));
+
+    // Cancelled half way: nothing is written and the form keeps its file.
+    s_->desktop.ExpectOpenFile("Raw measurements for an increment file", raw);
+    s_->desktop.ExpectInput("Make from measurements", std::nullopt);
+    QTest::mouseClick(Find<QPushButton>("cmdMakeIncrement"), Qt::LeftButton);
+    QVERIFY(Find<QLabel>("lblIncrementPath")->text().isEmpty());
+  }
+
   void choosingFilesEnablesTheirControls() {
     s_->desktop.ExpectOpenFile("Load frequency data file", std::nullopt);
     QTest::mouseClick(Find<QPushButton>("cmdFrequency"), Qt::LeftButton);

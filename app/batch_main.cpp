@@ -6,6 +6,20 @@
 #include <vector>
 
 #include "app/batch_runner.h"
+#include "estimetrix_version.h"
+
+namespace {
+
+bool AsksForVersion(const std::vector<std::string>& words) {
+  for (const std::string& word : words)
+    if (word == "--version") {
+      std::cout << "estimetrix-batch (Estimetrix) " ESTIMETRIX_VERSION "\n";
+      return true;
+    }
+  return false;
+}
+
+}  // namespace
 
 #ifdef ESTIMETRIX_BATCH_PLOTS
 #include <QApplication>
@@ -23,6 +37,7 @@ char* arguments[] = {programName, nullptr};
 
 int main(int argc, char** argv) {
   std::vector<std::string> words(argv + 1, argv + argc);
+  if (AsksForVersion(words)) return 0;
   // Plots are drawn offscreen: the runner never needs a display. The
   // application object is made only when --plots asks for files, and ends
   // with main(), before Qt's own statics go.
@@ -40,6 +55,7 @@ int main(int argc, char** argv) {
 #else
 int main(int argc, char** argv) {
   std::vector<std::string> words(argv + 1, argv + argc);
+  if (AsksForVersion(words)) return 0;
   return estimetrix::RunBatch(estimetrix::AllBatchAreas(), words, std::cout, std::cerr);
 }
 #endif

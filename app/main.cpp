@@ -1,5 +1,6 @@
 // The Estimetrix workbench window. With --example it starts with the bundled
-// example model initialised and its algorithm data loaded.
+// example model initialised and its algorithm data loaded; --version prints
+// the version and stops.
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -7,11 +8,14 @@
 #include <QFileInfo>
 #include <QStringList>
 #include <QTimer>
+#include <cstring>
+#include <iostream>
 #include <string>
 
 #include "engine/commands/commands.h"
 #include "engine/state/algorithm_file.h"
 #include "engine/state/workbench.h"
+#include "estimetrix_version.h"
 #include "model/initialize.h"
 #include "ui/main_window.h"
 #include "ui/menu_form.h"
@@ -23,17 +27,22 @@ using namespace estimetrix;
 
 constexpr const char* kExampleSetup = "examples/dungeness/dungeness.setup";
 
-// The example lives in the source tree: look beside the working directory
-// and above the program (build-*/app/estimetrix sits two levels below it).
+// The example is in the source tree, or installed beside the program
+// (PREFIX/bin/estimetrix and PREFIX/share/estimetrix/examples): look beside the
+// working directory, above the program (build-*/app/estimetrix sits two levels
+// below the source tree) and in the installed share folder.
 QString FindExampleSetup() {
-  QStringList roots = {QDir::currentPath()};
-  QDir dir(QCoreApplication::applicationDirPath());
+  const QString program = QCoreApplication::applicationDirPath();
+  QStringList candidates = {
+      QDir::current().filePath(kExampleSetup),
+      QDir(program).filePath("../share/estimetrix/" + QString(kExampleSetup))};
+  QDir dir(program);
   for (int up = 0; up < 4; ++up) {
-    roots << dir.absolutePath();
+    candidates << dir.filePath(kExampleSetup);
     if (!dir.cdUp()) break;
   }
-  for (const QString& root : roots) {
-    QFileInfo candidate(QDir(root).filePath(kExampleSetup));
+  for (const QString& path : candidates) {
+    QFileInfo candidate(path);
     if (candidate.isFile()) return candidate.absoluteFilePath();
   }
   return {};
@@ -68,8 +77,16 @@ void OpenExample(Workbench& wb, Desktop& desktop, MenuView& menu) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before the application object, so it needs no display.
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::cout << "estimetrix (Estimetrix) " ESTIMETRIX_VERSION "\n";
+      return 0;
+    }
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName("Estimetrix");
+  QApplication::setApplicationVersion(ESTIMETRIX_VERSION);
   bool example = app.arguments().contains("--example");
 
   Workbench wb;

@@ -17,6 +17,7 @@
 
 #include "engine/base/format.h"
 #include "engine/state/workbench.h"
+#include "estimetrix_version.h"
 
 namespace estimetrix {
 
@@ -111,7 +112,7 @@ name, and keep the minimization log open while you explore.</li>
 )";
 
 const char* const kCreditsText = R"(
-<h3>Estimetrix</h3>
+<h3>Estimetrix )" ESTIMETRIX_VERSION R"(</h3>
 <p>A workbench for maximum-likelihood and Bayesian estimation of crustacean growth by instar,
 built around the Carapex model of size-frequency and moult-increment data.</p>
 <p>Our thanks go to the biologists who shared their size-frequency and moult-increment data and

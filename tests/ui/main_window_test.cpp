@@ -16,6 +16,7 @@
 #include <QtTest>
 #include <filesystem>
 
+#include "estimetrix_version.h"
 #include "tests/ui/workbench_fixture.h"
 
 using namespace estimetrix;
@@ -114,7 +115,8 @@ void MainWindowTest::infoWindowsAreModalWithOk() {
   Session s;
   const char* const cases[][3] = {{"mnuDefaults", "frmDefaults", "mmddhhmm.alg"},
                                   {"mnuWisdom", "frmWisdom", "instar"},
-                                  {"mnuCredits", "frmCredits", "Nelder, J.A. and Mead, R. (1965)"}};
+                                  {"mnuCredits", "frmCredits", "Nelder, J.A. and Mead, R. (1965)"},
+                                  {"mnuCredits", "frmCredits", "Estimetrix " ESTIMETRIX_VERSION}};
   for (const auto& c : cases) {
     QString seenName, seenText;
     QTimer::singleShot(0, [&] {

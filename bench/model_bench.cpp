@@ -20,6 +20,7 @@
 #include "model/carapex_model.h"
 #include "model/likelihood.h"
 #include "model/parameter_layout.h"
+#include "tests/support/carapex_cases.h"
 #include "tests/support/carapex_harness.h"
 
 namespace estimetrix {
@@ -31,56 +32,14 @@ std::string TemporaryFile(const std::string& name, const std::string& text) {
   return path.string();
 }
 
-// Cells of width 1 from 0.5; each series a row of `bumps` peaks, `spacing`
-// mm apart from `first` on, sized differently per series and empty beyond
-// the last peak so that every occupied cell lies near an instar.
+// The synthetic data files the derivative tests use too.
 std::string FrequencyFile(int cells, int series, double first, double spacing, int bumps) {
-  std::string text = "Midpoint";
-  for (int s = 1; s <= series; ++s) text += ",S" + std::to_string(s);
-  text += "\r\n";
-  char field[32];
-  const double last = first + spacing * (bumps - 1);
-  for (int c = 1; c <= cells; ++c) {
-    const double x = c - 0.5;
-    std::snprintf(field, sizeof field, "%7.1f", x);
-    text += field;
-    for (int s = 1; s <= series; ++s) {
-      const double nearest = std::clamp(std::round((x - first) / spacing), 0.0, bumps - 1.0);
-      const double offset = x - (first + nearest * spacing);
-      const bool inside = x > first - spacing / 2.0 && x < last + spacing / 2.0;
-      const double count = inside
-                               ? std::round((40.0 + 10.0 * s) * std::exp(-offset * offset / 4.0) *
-                                            std::exp(-x / (cells * 0.7)))
-                               : 0.0;
-      std::snprintf(field, sizeof field, ",%5d", static_cast<int>(count));
-      text += field;
-    }
-    text += "\r\n";
-  }
-  return text;
+  return testing::SyntheticFrequencies(cells, series, first, spacing, bumps);
 }
 
-// Initial sizes from `smallest` to `largest` mm, increments about
-// 2 + slope x, sorted.
 std::string IncrementFile(int records, double smallest = 10.0, double largest = 100.0,
                           double slope = 0.2) {
-  std::mt19937 random(12345);
-  std::uniform_real_distribution<double> size(smallest, largest);
-  std::normal_distribution<double> noise(0.0, 1.5);
-  std::vector<std::pair<double, double>> data;
-  for (int r = 0; r < records; ++r) {
-    const double x = std::round(size(random) * 10.0) / 10.0;
-    const double d = std::max(0.5, std::round((2.0 + slope * x + noise(random)) * 10.0) / 10.0);
-    data.push_back({x, d});
-  }
-  std::sort(data.begin(), data.end());
-  std::string text = "Initial,Increment\r\n";
-  char line[32];
-  for (const auto& [x, d] : data) {
-    std::snprintf(line, sizeof line, "%6.1f,%6.1f\r\n", x, d);
-    text += line;
-  }
-  return text;
+  return testing::SyntheticIncrements(records, smallest, largest, slope);
 }
 
 // The model initialised from a set-up; a set-up the model refuses stops the benchmark.

@@ -13,7 +13,7 @@ else
   BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
 fi
 PACKAGES=(cmake g++ make qt6-base-dev qt6-svg-dev libqcustomplot-dev libgtest-dev libgmock-dev
-          libbenchmark-dev libopenmpi-dev openmpi-bin)
+          libbenchmark-dev libopenmpi-dev openmpi-bin ninja-build)
 
 missing=()
 for package in "${PACKAGES[@]}"; do

@@ -1,7 +1,7 @@
 // The numbers under and behind the plots: series statistics, highest-density
 // levels and contour lines, the CSV table and the plot file names.
 
-#include <QtTest>
+#include "tests/support/qtest_entry.h"
 #include <cmath>
 #include <string>
 #include <vector>
@@ -149,5 +149,5 @@ void PlotMathTest::FileNamesFromTitlesAreUniqueInARun() {
   QCOMPARE(QString::fromStdString(stems.Take("increment-data-2")), QString("increment-data-2-2"));
 }
 
-QTEST_APPLESS_MAIN(PlotMathTest)
+ESTIMETRIX_QTEST_APPLESS_MAIN(PlotMathTest)
 #include "plot_math_test.moc"

@@ -7,7 +7,7 @@
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QtTest>
+#include "tests/support/qtest_entry.h"
 #include <set>
 #include <tuple>
 
@@ -200,5 +200,5 @@ class PlotReadabilityTest : public QObject {
   }
 };
 
-QTEST_MAIN(PlotReadabilityTest)
+ESTIMETRIX_QTEST_MAIN(PlotReadabilityTest)
 #include "plot_readability_test.moc"

@@ -13,7 +13,7 @@
 #include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QtTest>
+#include "tests/support/qtest_entry.h"
 #include <cmath>
 #include <filesystem>
 #include <sstream>
@@ -435,5 +435,5 @@ void PlotWindowsTest::FileWriterReportsFilesItCannotWrite() {
           std::string::npos);
 }
 
-QTEST_MAIN(PlotWindowsTest)
+ESTIMETRIX_QTEST_MAIN(PlotWindowsTest)
 #include "plot_windows_test.moc"

@@ -14,7 +14,7 @@
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTimer>
-#include <QtTest>
+#include "tests/support/qtest_entry.h"
 #include <filesystem>
 #include <memory>
 
@@ -566,5 +566,5 @@ void AlgorithmEditorTest::quittingWithAnEntryOpenInACellSavesIt() {
   QVERIFY2(lines[2].startsWith("-2.0000000E+01   2.0000000E+00"), lines[2].constData());
 }
 
-QTEST_MAIN(AlgorithmEditorTest)
+ESTIMETRIX_QTEST_MAIN(AlgorithmEditorTest)
 #include "algorithm_editor_test.moc"

@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QtTest>
+#include "tests/support/qtest_entry.h"
 #include <filesystem>
 #include <memory>
 
@@ -200,5 +200,5 @@ class CovarianceWindowsTest : public QObject {
   }
 };
 
-QTEST_MAIN(CovarianceWindowsTest)
+ESTIMETRIX_QTEST_MAIN(CovarianceWindowsTest)
 #include "covariance_windows_test.moc"

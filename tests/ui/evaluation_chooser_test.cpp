@@ -3,7 +3,7 @@
 
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QtTest>
+#include "tests/support/qtest_entry.h"
 
 #include "engine/bayesian/mcmc_run.h"
 #include "tests/ui/workbench_fixture.h"
@@ -51,5 +51,5 @@ void EvaluationChooserTest::chainsAreTheFourthChoiceAndRunToTheirReport() {
   QCOMPARE(s.wb.chainDraws.draws, 200);
 }
 
-QTEST_MAIN(EvaluationChooserTest)
+ESTIMETRIX_QTEST_MAIN(EvaluationChooserTest)
 #include "evaluation_chooser_test.moc"

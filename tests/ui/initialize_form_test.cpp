@@ -14,7 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
-#include <QtTest>
+#include "tests/support/qtest_entry.h"
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -314,5 +314,5 @@ class InitializeFormTest : public QObject {
   }
 };
 
-QTEST_MAIN(InitializeFormTest)
+ESTIMETRIX_QTEST_MAIN(InitializeFormTest)
 #include "initialize_form_test.moc"

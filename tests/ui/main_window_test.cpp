@@ -13,7 +13,7 @@
 #include <QSpinBox>
 #include <QTextBrowser>
 #include <QTimer>
-#include <QtTest>
+#include "tests/support/qtest_entry.h"
 #include <filesystem>
 
 #include "estimetrix_version.h"
@@ -221,5 +221,5 @@ void MainWindowTest::closeRefusedWhileAComputationRuns() {
   QVERIFY(s.desktop.Transcript()[0].buttons == Buttons::Ok);
 }
 
-QTEST_MAIN(MainWindowTest)
+ESTIMETRIX_QTEST_MAIN(MainWindowTest)
 #include "main_window_test.moc"

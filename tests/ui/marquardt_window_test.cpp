@@ -3,7 +3,7 @@
 #include <QMdiArea>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QtTest>
+#include "tests/support/qtest_entry.h"
 
 #include "engine/state/algorithm_data.h"
 #include "engine/state/workbench.h"
@@ -208,5 +208,5 @@ class MarquardtWindowTest : public QObject {
   std::unique_ptr<AppContext> ctx;
 };
 
-QTEST_MAIN(MarquardtWindowTest)
+ESTIMETRIX_QTEST_MAIN(MarquardtWindowTest)
 #include "marquardt_window_test.moc"

@@ -9,7 +9,7 @@
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QtTest>
+#include "tests/support/qtest_entry.h"
 #include <limits>
 #include <string>
 #include <vector>
@@ -236,5 +236,5 @@ void MenuFormTest::choosersOpenInPlaceOfTheMenu() {
   QVERIFY2(s.desktop.Failures().empty(), qPrintable(s.Transcript()));
 }
 
-QTEST_MAIN(MenuFormTest)
+ESTIMETRIX_QTEST_MAIN(MenuFormTest)
 #include "menu_form_test.moc"

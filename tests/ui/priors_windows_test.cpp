@@ -11,7 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableWidget>
-#include <QtTest>
+#include "tests/support/qtest_entry.h"
 
 #include "tests/ui/workbench_fixture.h"
 #include "ui/commands.h"
@@ -160,5 +160,5 @@ class PriorsWindowsTest : public QObject {
   }
 };
 
-QTEST_MAIN(PriorsWindowsTest)
+ESTIMETRIX_QTEST_MAIN(PriorsWindowsTest)
 #include "priors_windows_test.moc"

@@ -9,7 +9,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
-#include <QtTest>
+#include "tests/support/qtest_entry.h"
 #include <chrono>
 #include <functional>
 #include <thread>
@@ -118,5 +118,5 @@ void QtDesktopTest::yieldIsCheapWhenCalledAgainAtOnce() {
   QCOMPARE(delivered, 1);
 }
 
-QTEST_MAIN(QtDesktopTest)
+ESTIMETRIX_QTEST_MAIN(QtDesktopTest)
 #include "qt_desktop_test.moc"

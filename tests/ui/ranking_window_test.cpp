@@ -7,7 +7,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableWidget>
-#include <QtTest>
+#include "tests/support/qtest_entry.h"
 
 #include "platform/scripted_desktop.h"
 #include "tests/support/fake_menu_view.h"
@@ -150,5 +150,5 @@ class RankingWindowTest : public QObject {
   }
 };
 
-QTEST_MAIN(RankingWindowTest)
+ESTIMETRIX_QTEST_MAIN(RankingWindowTest)
 #include "ranking_window_test.moc"

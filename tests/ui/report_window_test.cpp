@@ -5,7 +5,7 @@
 
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QtTest>
+#include "tests/support/qtest_entry.h"
 #include <fstream>
 #include <sstream>
 
@@ -101,5 +101,5 @@ class ReportWindowTest : public QObject {
   }
 };
 
-QTEST_MAIN(ReportWindowTest)
+ESTIMETRIX_QTEST_MAIN(ReportWindowTest)
 #include "report_window_test.moc"

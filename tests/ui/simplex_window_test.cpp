@@ -6,7 +6,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
-#include <QtTest>
+#include "tests/support/qtest_entry.h"
 #include <cmath>
 #include <memory>
 #include <string>
@@ -141,5 +141,5 @@ void SimplexWindowTest::nothingToDoLeavesTheMenuUsable() {
   QCOMPARE(wb.alg.Values[2], 1.0);  // untouched
 }
 
-QTEST_MAIN(SimplexWindowTest)
+ESTIMETRIX_QTEST_MAIN(SimplexWindowTest)
 #include "simplex_window_test.moc"

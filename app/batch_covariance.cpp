@@ -15,7 +15,6 @@ namespace estimetrix {
 namespace {
 
 constexpr const char* kGridFactors = "--grid-factors";
-constexpr const char* kLikelihoodConstant = "--likelihood-constant";
 constexpr const char* kOptimistic = "--optimistic";
 constexpr const char* kSaveTitle = "Save covariance data in...";
 
@@ -42,19 +41,12 @@ bool ReadFactors(BatchSession& session, CovarianceAnswers& answers) {
 
 bool ReadConstant(BatchSession& session, CovarianceAnswers& answers) {
   answers.constant.clear();
-  if (!session.Has(kLikelihoodConstant)) return true;
+  if (!session.Has(kLikelihoodConstantOption)) return true;
   double q = 0.0;
-  const std::string text = session.Option(kLikelihoodConstant);
+  const std::string text = session.Option(kLikelihoodConstantOption);
   if (!StrictReal(text, q) || !std::isfinite(q) || q <= 0.0) return false;
   answers.constant = text;
   return true;
-}
-
-std::optional<DialogReply> Reply(Answer answer) {
-  return DialogReply{answer, std::nullopt};
-}
-std::optional<DialogReply> Reply(const std::string& text) {
-  return DialogReply{Answer::Ok, text};
 }
 
 // The covariance calculator's questions, answered from the options.
@@ -105,8 +97,8 @@ int Covariance(BatchSession& session, CovarianceAnswers& answers) {
                              " needs three positive numbers separated by commas, not \"" +
                              session.Option(kGridFactors) + "\"");
   if (!ReadConstant(session, answers))
-    return BatchFail(session, std::string(kLikelihoodConstant) + " needs a positive number, not \"" +
-                             session.Option(kLikelihoodConstant) + "\"");
+    return BatchFail(session, std::string(kLikelihoodConstantOption) + " needs a positive number, not \"" +
+                             session.Option(kLikelihoodConstantOption) + "\"");
   answers.constantAsked = 0;
   if (const int refused = RefuseAnalyticalWithPriors(session, "covariance")) return refused;
   answers.running = true;
@@ -137,7 +129,7 @@ BatchArea CovarianceBatchArea() {
   BatchArea area;
   area.options.push_back(
       {kGridFactors, "A,B,C", "Grid factors of the covariance command (default 1,0.1,0.01)."});
-  area.options.push_back({kLikelihoodConstant, "Q",
+  area.options.push_back({kLikelihoodConstantOption, "Q",
                           "The constant that turns the objective into -ln[likelihood] "
                           "(default: the model's suggestion)."});
   area.options.push_back(

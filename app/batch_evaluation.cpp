@@ -50,13 +50,6 @@ bool WholeIn(const std::string& text, long long lo, long long hi) {
   return StrictInteger(text, lo, hi, value);
 }
 
-std::optional<DialogReply> Reply(Answer answer) {
-  return DialogReply{answer, std::nullopt};
-}
-std::optional<DialogReply> Reply(const std::string& text) {
-  return DialogReply{Answer::Ok, text};
-}
-
 // The question about a long run, answered from --yes-long-runs or the time
 // budget of --max-seconds. It is always shown on standard error: a run of
 // hours should not start without a word. Declined, it counts as a question
@@ -108,7 +101,8 @@ std::optional<DialogReply> AnswerEvaluationQuestion(const DialogRecord& record,
   if (record.kind == DialogKind::Input) {
     if (record.title == "Enter constant") {
       if (++answers.constantAsked > 1) return {};  // refused once: stop rather than loop
-      if (session.Has("--likelihood-constant")) return Reply(session.Option("--likelihood-constant"));
+      if (session.Has(kLikelihoodConstantOption))
+        return Reply(session.Option(kLikelihoodConstantOption));
       const double suggested = session.wb.model ? session.wb.model->SuggestedLikelihoodConstant() : 0;
       if (suggested > 0.0) return Reply(GeneralNumber(suggested));
       if (!record.defaultText.empty()) return Reply(record.defaultText);

@@ -21,20 +21,12 @@ constexpr const char* kChains = "--chains";
 constexpr const char* kWarmUp = "--warm-up";
 constexpr const char* kThin = "--thin";
 constexpr const char* kProposal = "--proposal-from-covariance";
-constexpr const char* kSeed = "--seed";
 
 struct McmcAnswers {
   bool running = false;
   std::string draws;
   int constantAsked = 0;
 };
-
-std::optional<DialogReply> Reply(const std::string& text) {
-  return DialogReply{Answer::Ok, text};
-}
-std::optional<DialogReply> Reply(Answer answer) {
-  return DialogReply{answer, std::nullopt};
-}
 
 std::optional<DialogReply> AnswerMcmcQuestion(const DialogRecord& record, BatchSession& session,
                                               McmcAnswers& answers) {
@@ -45,8 +37,8 @@ std::optional<DialogReply> AnswerMcmcQuestion(const DialogRecord& record, BatchS
   if (record.kind == DialogKind::Input) {
     if (record.title == "Enter constant") {
       if (++answers.constantAsked > 1) return {};
-      if (session.Has("--likelihood-constant"))
-        return Reply(session.Option("--likelihood-constant"));
+      if (session.Has(kLikelihoodConstantOption))
+        return Reply(session.Option(kLikelihoodConstantOption));
       const double suggested =
           session.wb.model ? session.wb.model->SuggestedLikelihoodConstant() : 0.0;
       if (suggested > 0.0) return Reply(GeneralNumber(suggested));
@@ -60,7 +52,7 @@ std::optional<DialogReply> AnswerMcmcQuestion(const DialogRecord& record, BatchS
     if (has(kMcmcWarmUpPrompt)) return Reply(session.Option(kWarmUp, record.defaultText));
     if (has(kMcmcThinPrompt)) return Reply(session.Option(kThin, "1"));
     if (has(kMcmcProposalPrompt)) return Reply(session.Option(kProposal, "N"));
-    if (has(kMcmcSeedPrompt)) return Reply(session.Option(kSeed, ""));
+    if (has(kMcmcSeedPrompt)) return Reply(session.Option(kSeedOption, ""));
     return {};
   }
   if (record.kind != DialogKind::Message) return {};

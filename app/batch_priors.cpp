@@ -18,7 +18,6 @@ namespace {
 
 constexpr const char* kPriorsOption = "--priors";
 // Declared by the covariance area; it answers the constant's prompt here too.
-constexpr const char* kLikelihoodConstant = "--likelihood-constant";
 constexpr const char* kProfileTitle = "Evaluation of prior distributions";
 
 // The prior profile's questions while prior-profile runs.
@@ -30,17 +29,10 @@ struct ProfileAnswers {
   int pointsAsked = 0;
 };
 
-std::optional<DialogReply> Reply(Answer answer) {
-  return DialogReply{answer, std::nullopt};
-}
-std::optional<DialogReply> Reply(const std::string& text) {
-  return DialogReply{Answer::Ok, text};
-}
-
 // The constant typed at the likelihood-constant prompt: the option's, else
 // the model's suggestion. Empty when neither exists.
 std::string ConstantAnswer(BatchSession& session) {
-  if (session.Has(kLikelihoodConstant)) return session.Option(kLikelihoodConstant);
+  if (session.Has(kLikelihoodConstantOption)) return session.Option(kLikelihoodConstantOption);
   const double suggested = session.wb.model ? session.wb.model->SuggestedLikelihoodConstant() : 0;
   return suggested > 0.0 ? GeneralNumber(suggested) : std::string();
 }
@@ -52,12 +44,12 @@ int LoadPriors(BatchSession& session) {
   if (!session.Has(kPriorsOption)) return kBatchSucceeded;
   Workbench& wb = session.wb;
   const std::string path = session.Option(kPriorsOption);
-  if (session.Has(kLikelihoodConstant)) {
+  if (session.Has(kLikelihoodConstantOption)) {
     double q = 0.0;
-    if (!StrictReal(session.Option(kLikelihoodConstant), q) || !std::isfinite(q) || q <= 0.0)
-      return BatchFail(session, std::string(kLikelihoodConstant) +
+    if (!StrictReal(session.Option(kLikelihoodConstantOption), q) || !std::isfinite(q) || q <= 0.0)
+      return BatchFail(session, std::string(kLikelihoodConstantOption) +
                                     " needs a positive number, not \"" +
-                                    session.Option(kLikelihoodConstant) + "\"");
+                                    session.Option(kLikelihoodConstantOption) + "\"");
   }
   if (!ReadPriorsFile(wb, session.desktop, path))
     return BatchFail(session, std::string(kPriorsOption) + ": " + path + " was not loaded");
@@ -71,7 +63,7 @@ int LoadPriors(BatchSession& session) {
       return BatchFail(session, std::string(kPriorsOption) +
                                     ": the model suggests no likelihood "
                                     "constant; give one with " +
-                                    kLikelihoodConstant + " Q");
+                                    kLikelihoodConstantOption + " Q");
     session.desktop.ExpectInput("Enter constant", constant);
   }
   if (!SetPriorLikelihoodScale(wb, session.desktop))

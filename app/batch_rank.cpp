@@ -14,7 +14,6 @@ namespace estimetrix {
 namespace {
 
 constexpr const char* kCHat = "--c-hat";
-constexpr const char* kLikelihoodConstant = "--likelihood-constant";
 
 // The runner's ranking window: it shows nothing; the commands print.
 struct SilentRankingView : RankingView {
@@ -53,11 +52,11 @@ int OpenRankingOnce(BatchSession& session, RankRun& run, const std::string& name
 }
 
 int RankAdd(BatchSession& session, RankRun& run, const std::string& path) {
-  if (session.Has(kLikelihoodConstant)) {
+  if (session.Has(kLikelihoodConstantOption)) {
     double q = 0.0;
-    const std::string text = session.Option(kLikelihoodConstant);
+    const std::string text = session.Option(kLikelihoodConstantOption);
     if (!StrictReal(text, q) || !std::isfinite(q) || q <= 0.0)
-      return BatchFail(session, std::string(kLikelihoodConstant) +
+      return BatchFail(session, std::string(kLikelihoodConstantOption) +
                                     " needs a positive number, not \"" + text + "\"");
   }
   int status = OpenRankingOnce(session, run, "rank-add");
@@ -110,8 +109,8 @@ std::optional<DialogReply> AnswerConstant(const DialogRecord& record, BatchSessi
   if (record.title != "Enter constant" || record.kind != DialogKind::Input) return {};
   if (!session.wb.state.RankingOpen || ++run.constantAsked > 1) return {};
   double q = 0.0;
-  if (session.Has(kLikelihoodConstant)) {
-    const std::string text = session.Option(kLikelihoodConstant);
+  if (session.Has(kLikelihoodConstantOption)) {
+    const std::string text = session.Option(kLikelihoodConstantOption);
     if (!StrictReal(text, q) || !(q > 0.0)) return {};
     return DialogReply{Answer::Ok, text};
   }

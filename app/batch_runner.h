@@ -24,6 +24,18 @@ std::vector<BatchArea> AllBatchAreas();
 
 // The option that sends plots to files.
 inline constexpr const char* kPlotsOption = "--plots";
+// The options more than one area reads: the likelihood constant Q (covariance,
+// priors, ranking) and the seed of the random draws (summary, chains).
+inline constexpr const char* kLikelihoodConstantOption = "--likelihood-constant";
+inline constexpr const char* kSeedOption = "--seed";
+
+// A scripted answer to a question: a button, or a text confirmed with OK.
+inline std::optional<DialogReply> Reply(Answer answer) {
+  return DialogReply{answer, std::nullopt};
+}
+inline std::optional<DialogReply> Reply(const std::string& text) {
+  return DialogReply{Answer::Ok, text};
+}
 
 // Makes the plot files' writer for --plots DIR (errors go to the stream);
 // the runner built without windows has none.

@@ -24,7 +24,6 @@ constexpr const char* kIncrementTables = "--increment-tables";
 constexpr const char* kIncrementsByInstar = "--increments-by-instar";
 constexpr const char* kIncrementGof = "--increment-gof";
 constexpr const char* kSimulate = "--simulate";
-constexpr const char* kSeed = "--seed";
 
 // The answers to the counts the summary asks for, checked before any command.
 struct SummaryAnswers {
@@ -55,17 +54,14 @@ int Prepare(BatchSession& session, SummaryAnswers& answers) {
       !CountOption(session, kSimulate, 0, kMaxSimulatedIncrements, answers.simulate))
     return kBatchFailed;
   std::string seed;
-  if (!CountOption(session, kSeed, 0, std::numeric_limits<long long>::max(), seed))
+  if (!CountOption(session, kSeedOption, 0, std::numeric_limits<long long>::max(), seed))
     return kBatchFailed;
   if (!seed.empty()) session.wb.SummarySeed = static_cast<std::uint64_t>(std::stoll(seed));
   return kBatchSucceeded;
 }
 
-DialogReply Reply(bool yes) {
-  return DialogReply{yes ? Answer::Yes : Answer::No, std::nullopt};
-}
-DialogReply Reply(const std::string& text) {
-  return DialogReply{Answer::Ok, text};
+std::optional<DialogReply> YesNoReply(bool yes) {
+  return Reply(yes ? Answer::Yes : Answer::No);
 }
 
 std::optional<DialogReply> AnswerSummaryQuestion(const DialogRecord& record, BatchSession& session,
@@ -83,12 +79,12 @@ std::optional<DialogReply> AnswerSummaryQuestion(const DialogRecord& record, Bat
     return {};
   }
   if (record.kind != DialogKind::Message || record.buttons != Buttons::YesNo) return {};
-  if (title == "Model results" || title == "View plots?") return Reply(session.Has(kPlots));
-  if (title == "Frequency Summary") return Reply(session.Has(kFrequencyTables));
-  if (title == "Frequency goodness-of-fit") return Reply(session.Has(kFrequencyGof));
-  if (title == "Increment Summary") return Reply(session.Has(kIncrementTables));
-  if (title == "Predicted increments by instar") return Reply(session.Has(kIncrementsByInstar));
-  if (title == "Increment goodness-of-fit") return Reply(session.Has(kIncrementGof));
+  if (title == "Model results" || title == "View plots?") return YesNoReply(session.Has(kPlots));
+  if (title == "Frequency Summary") return YesNoReply(session.Has(kFrequencyTables));
+  if (title == "Frequency goodness-of-fit") return YesNoReply(session.Has(kFrequencyGof));
+  if (title == "Increment Summary") return YesNoReply(session.Has(kIncrementTables));
+  if (title == "Predicted increments by instar") return YesNoReply(session.Has(kIncrementsByInstar));
+  if (title == "Increment goodness-of-fit") return YesNoReply(session.Has(kIncrementGof));
   return {};
 }
 
@@ -120,7 +116,7 @@ BatchArea SummaryBatchArea() {
       {kIncrementsByInstar, "", "Summary: the increment table's per-instar predictions."},
       {kIncrementGof, "", "Summary: the increment goodness-of-fit diagnostic (needs R > 0)."},
       {kSimulate, "COUNT", "Summary: simulate COUNT (0 to 10000) unconditional increments."},
-      {kSeed, "N", "Summary: start the random draws from seed N (default: the clock)."},
+      {kSeedOption, "N", "Summary: start the random draws from seed N (default: the clock)."},
   };
   area.commands.push_back(
       {"summary", "FILE",

@@ -27,13 +27,6 @@ bool IsBlank(std::string_view text) {
   return text.find_first_not_of(" \t\r\f\v") == std::string_view::npos;
 }
 
-std::string Trimmed(std::string_view text) {
-  const size_t first = text.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  const size_t last = text.find_last_not_of(" \t");
-  return std::string(text.substr(first, last - first + 1));
-}
-
 // Record r is line r + 1: the first line holds the field labels.
 std::string RecordPlace(int record) {
   return "record " + IntText(record) + " (line " + IntText(record + 1) + ")";

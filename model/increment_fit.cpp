@@ -16,7 +16,7 @@ namespace estimetrix {
 
 namespace {
 
-constexpr double kWeightFloor = 1e-8;
+constexpr double kFitWeightFloor = 1e-8;
 constexpr double kQuotaFloor = 0.5e-20;  // half the record likelihood floor
 
 double PredictedIncrement(const ModelState& state, double x) {
@@ -35,11 +35,11 @@ double InstarWindowProbability(const ModelData& data, const ModelState& state, i
   const double mean = state.InstarMean[k], sd = state.InstarSD[k];
   const double z1 = (0.99 * x - mean) / sd;
   const double z2 = (1.01 * x - mean) / sd;
-  if (!(z2 >= -5.0 && z1 <= 5.0)) return kWeightFloor;
+  if (!(z2 >= -5.0 && z1 <= 5.0)) return kFitWeightFloor;
   if (data.InstarDistribution == "N") return NormalIntervalProbability(z1, z2);
   if (data.InstarDistribution == "G")
     return GammaIntervalProbability(0.99 * x, x, 1.01 * x, mean, sd);
-  return kWeightFloor;
+  return kFitWeightFloor;
 }
 
 }  // namespace

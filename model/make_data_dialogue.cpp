@@ -17,13 +17,8 @@ constexpr const char* kRawFilter =
     "All files (*.*)|*.*|Tables (*.csv;*.tsv;*.txt)|*.csv;*.tsv;*.txt";
 constexpr const char* kDataFilter = "All files (*.*)|*.*|Data files (*.dat)|*.dat";
 
-void Refuse(Desktop& desktop, const std::string& text) {
+void RefuseMaking(Desktop& desktop, const std::string& text) {
   desktop.Inform(kMakeDataTitle, text, Icon::Exclamation);
-}
-
-std::string Lowered(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
 }
 
 // The first column whose name holds one of the words, else `fallback`.
@@ -52,7 +47,7 @@ std::optional<RawChoice> ChooseRaw(Desktop& desktop, const std::string& title) {
   std::string error;
   std::optional<std::vector<std::string>> names = RawColumnNames(*path, error);
   if (!names) {
-    Refuse(desktop, error);
+    RefuseMaking(desktop, error);
     return std::nullopt;
   }
   return RawChoice{*path, *names};
@@ -73,7 +68,7 @@ std::optional<SavedDataFile> SaveMade(Desktop& desktop, const std::string& title
   if (!path) return std::nullopt;
   std::string error;
   if (!SaveTextFileAtomically(*path, made.text, error)) {
-    Refuse(desktop, *path + " was not written: " + error);
+    RefuseMaking(desktop, *path + " was not written: " + error);
     return std::nullopt;
   }
   desktop.Inform(kMakeDataTitle, made.report + "Saved as " + *path);
@@ -100,7 +95,7 @@ std::optional<SavedDataFile> MakeFrequencyFileDialogue(Desktop& desktop) {
   std::optional<std::string> width = Ask(desktop, "Cell width:", "1");
   if (!width) return std::nullopt;
   if (!StrictReal(*width, binning.cellWidth) || !(binning.cellWidth > 0.0)) {
-    Refuse(desktop, "The cell width must be a number above 0, not \"" + *width + "\".");
+    RefuseMaking(desktop, "The cell width must be a number above 0, not \"" + *width + "\".");
     return std::nullopt;
   }
   std::optional<std::string> first =
@@ -108,14 +103,14 @@ std::optional<SavedDataFile> MakeFrequencyFileDialogue(Desktop& desktop) {
   if (!first) return std::nullopt;
   double midpoint = 0.0;
   if (!StrictReal(*first, midpoint)) {
-    Refuse(desktop, "The first midpoint must be a number, not \"" + *first + "\".");
+    RefuseMaking(desktop, "The first midpoint must be a number, not \"" + *first + "\".");
     return std::nullopt;
   }
   binning.firstMidpoint = midpoint;
   std::string error;
   std::optional<MadeDataFile> made = MakeFrequencyFile(raw->path, binning, error);
   if (!made) {
-    Refuse(desktop, error);
+    RefuseMaking(desktop, error);
     return std::nullopt;
   }
   return SaveMade(desktop, "Save frequency data file", *made);
@@ -144,14 +139,14 @@ std::optional<SavedDataFile> MakeIncrementFileDialogue(Desktop& desktop) {
     if (!post) return std::nullopt;
     chosen.postmoultColumn = *post;
     if (post->empty()) {
-      Refuse(desktop, "An increment file needs a column of increments or of post-moult sizes.");
+      RefuseMaking(desktop, "An increment file needs a column of increments or of post-moult sizes.");
       return std::nullopt;
     }
   }
   std::string error;
   std::optional<MadeDataFile> made = MakeIncrementFile(raw->path, chosen, error);
   if (!made) {
-    Refuse(desktop, error);
+    RefuseMaking(desktop, error);
     return std::nullopt;
   }
   return SaveMade(desktop, "Save increment data file", *made);

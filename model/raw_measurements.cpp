@@ -28,12 +28,6 @@ struct RawTable {
   std::vector<int> lines;  // the file line of each row
 };
 
-std::string Trimmed(const std::string& text) {
-  const size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
 // Splits at the separator (' ': runs of blanks), keeping separators inside
 // double quotes; a doubled quote inside quotes is one quote.
 std::vector<std::string> SplitRow(const std::string& line, char separator) {
@@ -115,11 +109,6 @@ std::optional<RawTable> ReadRaw(const std::string& path, std::string& error) {
     table.lines.push_back(static_cast<int>(i + 1));
   }
   return table;
-}
-
-std::string Lowered(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
 }
 
 // The column's index, matched exactly or else regardless of case.

@@ -31,16 +31,11 @@ namespace {
 
 const QColor kValueColour(0, 0, 255);          // non-zero numbers and fuse codes
 const QColor kZeroColour(0, 0, 0);             // zeros and unfused codes
-const QColor kEditedColour(255, 200, 200);     // light red: changed by the user
 const QColor kHighlightColour(255, 240, 140);  // the row a sequential edit is on
 
 // Rows above this one are visible without scrolling; from it on a sequential
 // edit scrolls the grid one row per parameter.
 constexpr int kFirstScrolledRow = 11;
-
-QString Q(const std::string& text) {
-  return QString::fromStdString(text);
-}
 
 QString NumberCellText(double value) {
   return value != 0.0 ? Q(FormatNumber(value, "0.0000E+00")) : QStringLiteral("0");

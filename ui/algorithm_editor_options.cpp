@@ -13,6 +13,7 @@
 #include "engine/state/editor_rules.h"
 #include "ui/algorithm_editor.h"
 #include "ui/app_context.h"
+#include "ui/window_tools.h"
 
 namespace estimetrix {
 
@@ -20,10 +21,6 @@ namespace {
 
 const char* const kLogTitle = "Log file management";
 const char* const kToleranceTitle = "Change the tolerance for convergence";
-
-QString Q(const std::string& text) {
-  return QString::fromStdString(text);
-}
 
 // What each option field is called in its messages, what it tells a user who
 // enters a negative number, and how it names itself when an entry is too large.

@@ -34,9 +34,6 @@ namespace {
 
 constexpr const char* kDataFilter = "All files (*.*)|*.*|Data files (*.dat)|*.dat";
 
-QString Q(const std::string& text) {
-  return QString::fromStdString(text);
-}
 std::string S(const QString& text) {
   return text.toStdString();
 }

@@ -21,7 +21,7 @@
 namespace estimetrix {
 namespace {
 
-constexpr int kMinimumTextIntervalMs = 33;  // about 30 repaints a second
+constexpr int kMarquardtTextIntervalMs = 33;  // about 30 repaints a second
 constexpr int kSmallFontFromFreeCount = 26;
 constexpr int kHeightTwips = 8400;
 
@@ -97,11 +97,11 @@ void frmMarquardt::Close() {
 void frmMarquardt::SetText(const std::string& text) {
   pendingText_ = QString::fromStdString(text);
   textPending_ = true;
-  const qint64 since = sinceText_.isValid() ? sinceText_.elapsed() : kMinimumTextIntervalMs;
-  if (since >= kMinimumTextIntervalMs) {
+  const qint64 since = sinceText_.isValid() ? sinceText_.elapsed() : kMarquardtTextIntervalMs;
+  if (since >= kMarquardtTextIntervalMs) {
     ShowPendingText();
   } else if (!repaint_->isActive()) {
-    repaint_->start(static_cast<int>(kMinimumTextIntervalMs - since));
+    repaint_->start(static_cast<int>(kMarquardtTextIntervalMs - since));
   }
 }
 

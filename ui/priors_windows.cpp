@@ -28,17 +28,12 @@ namespace estimetrix {
 namespace {
 
 const QColor kSelectedColour(144, 238, 144);  // green: the selected row
-const QColor kEditedColour(255, 200, 200);    // light red: a row changed in this window
 const QColor kHeaderColour(224, 224, 224);
 
 constexpr const char* kPriorsNote =
     "Note that a priors file applies to all algorithm files associated with the analysis.";
 constexpr const char* kUnsetNote =
     "Note: Unset parameters in your Bayesian Priors file have the value '*'";
-
-QString Q(const std::string& text) {
-  return QString::fromStdString(text);
-}
 
 QTableWidgetItem* Item(QTableWidget* grid, int row, int column) {
   QTableWidgetItem* item = grid->item(row, column);

@@ -19,7 +19,7 @@ namespace estimetrix {
 namespace {
 
 // About 30 repaints a second.
-constexpr qint64 kMinimumTextIntervalMs = 33;
+constexpr qint64 kSimplexTextIntervalMs = 33;
 
 QPlainTextEdit* MakePane(QWidget* parent, const char* name) {
   auto* pane = new QPlainTextEdit(parent);
@@ -93,7 +93,7 @@ void frmSimplex::SetInterruptEnabled(bool enabled) {
 }
 
 bool frmSimplex::ReadyForText() {
-  return !sinceLowerText_.isValid() || sinceLowerText_.elapsed() >= kMinimumTextIntervalMs;
+  return !sinceLowerText_.isValid() || sinceLowerText_.elapsed() >= kSimplexTextIntervalMs;
 }
 
 void frmSimplex::SetRunning(bool running) {

@@ -1,13 +1,15 @@
 #pragma once
-// Small helpers shared by the child windows: twips to pixels, placing a
-// window in the main window's MDI area, bringing it to the front, finding the
-// one instance of a window class, a read-only monospaced text area, and the
-// Window menu's arrangement items.
+// Small helpers shared by the child windows: our texts as Qt's, the colour of
+// an edited cell, twips to pixels, placing a window in the main window's MDI
+// area, bringing it to the front, finding the one instance of a window class,
+// a read-only monospaced text area, and the Window menu's arrangement items.
 
+#include <QColor>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QString>
 #include <QWidget>
+#include <string>
 
 #include "ui/app_context.h"
 
@@ -15,6 +17,15 @@ class QMenu;
 class QPlainTextEdit;
 
 namespace estimetrix {
+
+// Our texts (UTF-8) as Qt's.
+inline QString Q(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+// The background of a cell or row the user has changed and not yet applied:
+// light red.
+inline const QColor kEditedColour(255, 200, 200);
 
 // 15 twips to a logical pixel (96 dots per inch); Qt scales logical pixels by
 // the screen's device-pixel ratio itself.

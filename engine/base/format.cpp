@@ -1,5 +1,6 @@
 #include "engine/base/format.h"
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -305,6 +306,15 @@ bool StrictReal(std::string_view field, double& out) {
   std::string_view text = Trim(field);
   if (text.empty() || NumberLength(text, false) != text.size()) return false;
   return ConvertReal(std::string(text), out);
+}
+
+std::string Trimmed(std::string_view text) {
+  return std::string(Trim(text));
+}
+
+std::string Lowered(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
 }
 
 }  // namespace estimetrix

@@ -30,6 +30,12 @@ double LenientNumber(std::string_view field);
 bool StrictInteger(std::string_view field, long long lo, long long hi, long long& out);
 bool StrictReal(std::string_view field, double& out);
 
+// The text without the spaces and tabs at either end.
+std::string Trimmed(std::string_view text);
+
+// The text with A-Z as a-z.
+std::string Lowered(std::string text);
+
 // Integers joined into texts are plain decimal.
 inline std::string IntText(long long value) { return std::to_string(value); }
 

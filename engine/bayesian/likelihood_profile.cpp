@@ -24,7 +24,7 @@ namespace estimetrix {
 
 namespace {
 
-const char* const kExplanation =
+const char* const kProfileExplanation =
     "The likelihood profile of a parameter fixes it at each of a number of evenly spaced values "
     "and minimizes the objective function over all other free parameters at each value.\n"
     "\n"
@@ -63,7 +63,7 @@ class ProfileRun : public EvaluationRun {
 };
 
 CommandOutcome ProfileRun::Dialogue() {
-  desktop_.Inform(kProfileTitle, kExplanation);
+  desktop_.Inform(kProfileTitle, kProfileExplanation);
   const Answer go = desktop_.Ask(
       kProfileTitle,
       "Do you want to perform minimizations now?\n\nChoosing 'NO' will give you the previous ML "

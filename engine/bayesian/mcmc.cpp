@@ -28,7 +28,7 @@ constexpr int kTurn = 200;
 constexpr int kRefreshEvery = 50;
 // Starting points drawn before a chain starts at the estimates themselves.
 constexpr int kStartTries = 100;
-constexpr auto kPollInterval = std::chrono::milliseconds(20);
+constexpr auto kChainPollInterval = std::chrono::milliseconds(20);
 
 std::uint64_t SplitMix(std::uint64_t& state) {
   std::uint64_t z = (state += 0x9E3779B97F4A7C15ULL);
@@ -360,7 +360,7 @@ bool RunChains(std::vector<std::unique_ptr<Chain>>& chains, int threads,
   };
   try {
     RunShare(work, 0, *perThread[0], startedBy[0], [&] {
-      if (Clock::now() - lastYield >= kPollInterval) yieldAndPoll();
+      if (Clock::now() - lastYield >= kChainPollInterval) yieldAndPoll();
     });
   } catch (...) {
     work.Fail();
@@ -368,7 +368,7 @@ bool RunChains(std::vector<std::unique_ptr<Chain>>& chains, int threads,
   {
     std::unique_lock<std::mutex> lock(work.mutex);
     while (work.running > 0) {
-      if (work.ended.wait_for(lock, kPollInterval, [&] { return work.running == 0; })) break;
+      if (work.ended.wait_for(lock, kChainPollInterval, [&] { return work.running == 0; })) break;
       lock.unlock();
       yieldAndPoll();
       lock.lock();

@@ -33,7 +33,7 @@ constexpr int kMostThinning = 1000;
 // Values kept in memory at most (draws x chains x (free + 1)): 2 GB of doubles.
 constexpr double kMostValues = 2.5E+8;
 
-const char* const kExplanation =
+const char* const kMcmcExplanation =
     "Markov chain Monte Carlo draws from the posterior of every free parameter at once: "
     "exp(-(objective / likelihood scale + prior term)), the posterior that the grid integrates.\n"
     "\n"
@@ -81,7 +81,7 @@ class McmcRun : public EvaluationRun {
 };
 
 CommandOutcome McmcRun::Dialogue() {
-  if (desktop_.Ask(kMcmcTitle, kExplanation, Buttons::YesNo, Icon::Question) != Answer::Yes) {
+  if (desktop_.Ask(kMcmcTitle, kMcmcExplanation, Buttons::YesNo, Icon::Question) != Answer::Yes) {
     if (!wb_.chainReport.empty())
       ctx_.views.Reports().ShowReport(ReportKind::Chains, wb_.chainReport);
     return CommandOutcome::Cancelled;

@@ -37,13 +37,6 @@ const char* FamilyTitle(PriorType type) {
   return "";
 }
 
-std::string Trimmed(const std::string& text) {
-  const size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return {};
-  const size_t last = text.find_last_not_of(" \t");
-  return text.substr(first, last - first + 1);
-}
-
 // Asks for one term until a number is typed. nullopt when the user ended the
 // command (an empty answer or Cancel).
 std::optional<double> AskTerm(Desktop& desktop, const std::string& title,

@@ -14,13 +14,11 @@ namespace estimetrix {
 
 namespace {
 
-const char* const kTitle = "Evaluation of prior distributions";
+const char* const kPriorProfileTitle = "Evaluation of prior distributions";
 constexpr int kDefaultPoints = 101;
 constexpr int kMostPoints = 1001;
-constexpr double kSupportLow = 1E-6;
-constexpr double kSupportHigh = 0.999999;
 
-const char* const kExplanation =
+const char* const kPriorProfileExplanation =
     "This routine will create a series of plots to evaluate prior distributions.\n"
     "If the prior distribution is uniform-unbounded (U) no plots will be generated.\n"
     "First choose the parameter to be profiled, then the number of data points.\n"
@@ -40,7 +38,7 @@ const char* const kPlotMenu =
 std::optional<int> AskWhole(Desktop& desktop, const std::string& prompt,
                             const std::string& defaultText, int lo, int hi) {
   for (;;) {
-    const std::optional<std::string> answer = desktop.Input({kTitle, prompt, defaultText});
+    const std::optional<std::string> answer = desktop.Input({kPriorProfileTitle, prompt, defaultText});
     if (!answer) return std::nullopt;
     if (answer->find_first_not_of(" \t") == std::string::npos) return std::nullopt;
     long long value = 0;
@@ -56,7 +54,7 @@ int OddPointCount(int asked) {
   return n;
 }
 
-double TermNumber(const std::string& text) {
+double TermOrZero(const std::string& text) {
   double value = 0.0;
   return StrictReal(text, value) ? value : 0.0;
 }
@@ -76,8 +74,8 @@ void PriorGrid(const PriorTable& priors, int i, int n, Vector& x, double& h) {
     case PriorType::B:
       h = 1.0 / (n - 1);
       for (int j = 1; j <= n; ++j) x[j] = 0.5 + (j - middle) * h;
-      x[1] = kSupportLow;
-      x[n] = kSupportHigh;
+      x[1] = kPriorSupportLow;
+      x[n] = kPriorSupportHigh;
       return;
     case PriorType::S:
     case PriorType::D:
@@ -86,7 +84,7 @@ void PriorGrid(const PriorTable& priors, int i, int n, Vector& x, double& h) {
       break;
     case PriorType::T: {
       const double left = m - 3.0 * s;
-      const double right = TermNumber(priors.Term3[i]) + 3.0 * std::fabs(TermNumber(priors.Term4[i]));
+      const double right = TermOrZero(priors.Term3[i]) + 3.0 * std::fabs(TermOrZero(priors.Term4[i]));
       centre = (left + right) / 2.0;
       h = std::fabs(right - left) / (n - 1);
       if (h == 0.0) h = 0.1;
@@ -105,10 +103,10 @@ void PriorGrid(const PriorTable& priors, int i, int n, Vector& x, double& h) {
   // spacing is the spread one.
   const PriorType type = priors.Type[i];
   const double lowest = x[1];
-  if ((type == PriorType::G || type == PriorType::L) && lowest < kSupportLow) {
+  if ((type == PriorType::G || type == PriorType::L) && lowest < kPriorSupportLow) {
     const double right = x[n];
     const double spread = h * right / (right - lowest);
-    for (int j = 1; j <= n; ++j) x[j] = (j - 1) * spread + kSupportLow;
+    for (int j = 1; j <= n; ++j) x[j] = (j - 1) * spread + kPriorSupportLow;
     h = spread;
   }
 }
@@ -145,14 +143,14 @@ bool ProfilePriorDistribution(Workbench& wb, Desktop& desktop, int selectedParam
                               ReportView& reports, PlotView& plots) {
   const int parameterCount = wb.priors.Count();
   if (parameterCount < 1) {
-    desktop.Inform(kTitle, "There is no parameter to profile until the model is initialised.",
+    desktop.Inform(kPriorProfileTitle, "There is no parameter to profile until the model is initialised.",
                    Icon::Exclamation);
     return false;
   }
   for (;;) {
-    if (desktop.Ask(kTitle, kExplanation, Buttons::OkCancel, Icon::Information) != Answer::Ok)
+    if (desktop.Ask(kPriorProfileTitle, kPriorProfileExplanation, Buttons::OkCancel, Icon::Information) != Answer::Ok)
       return false;
-    desktop.Inform(kTitle, kPlotMenu);
+    desktop.Inform(kPriorProfileTitle, kPlotMenu);
 
     const bool selectable = selectedParameter >= 1 && selectedParameter <= parameterCount;
     const std::optional<int> parameter = AskWhole(
@@ -163,14 +161,14 @@ bool ProfilePriorDistribution(Workbench& wb, Desktop& desktop, int selectedParam
     if (!parameter) continue;
     const int i = *parameter;
     if (wb.priors.Type[i] == PriorType::U) {
-      desktop.Inform(kTitle,
+      desktop.Inform(kPriorProfileTitle,
                      "There is nothing to plot when the prior distribution is uniform-unbounded",
                      Icon::Exclamation);
       continue;
     }
     const std::string problem = PriorProblem(wb.priors, i);
     if (!problem.empty()) {
-      desktop.Inform(kTitle, problem + "\nCorrect it in the editor before profiling it.",
+      desktop.Inform(kPriorProfileTitle, problem + "\nCorrect it in the editor before profiling it.",
                      Icon::Exclamation);
       continue;
     }

@@ -14,7 +14,7 @@ namespace estimetrix {
 
 namespace {
 
-const char* const kTitle = "Bayes information";
+const char* const kBayesInformationTitle = "Bayes information";
 const char* const kUnchanged = "The priors in force have not been changed.";
 
 // Record columns (0-based offsets): the type letter in column 7, four
@@ -27,13 +27,6 @@ std::string Field(const std::string& line, int term) {
   const size_t start = kTermColumn + static_cast<size_t>(term - 1) * kTermWidth;
   if (start >= line.size()) return "";
   return line.substr(start, kTermWidth);
-}
-
-std::string Trimmed(const std::string& text) {
-  const size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return "";
-  const size_t last = text.find_last_not_of(" \t");
-  return text.substr(first, last - first + 1);
 }
 
 // A number in eleven columns: the sign position (blank or "-"), then
@@ -59,8 +52,8 @@ std::string Quoted(const std::string& line) {
   return "\"" + shown + "\"";
 }
 
-void Refuse(Desktop& desktop, const std::string& path, const std::string& why) {
-  desktop.Inform(kTitle, "Bayesian priors file  " + path + "  " + why + "\n\n" + kUnchanged,
+void RefuseFile(Desktop& desktop, const std::string& path, const std::string& why) {
+  desktop.Inform(kBayesInformationTitle, "Bayesian priors file  " + path + "  " + why + "\n\n" + kUnchanged,
                  Icon::Critical);
 }
 
@@ -108,25 +101,25 @@ bool ReadPriorsFile(Workbench& wb, Desktop& desktop, const std::string& path) {
   std::string error;
   std::optional<std::vector<std::string>> read = ReadTextLines(path, error);
   if (!read) {
-    Refuse(desktop, path, "could not be read:\n" + error);
+    RefuseFile(desktop, path, "could not be read:\n" + error);
     return false;
   }
   DropByteOrderMark(*read);
   const std::vector<std::string>& lines = *read;
   if (ContainsNulBytes(lines)) {
-    Refuse(desktop, path, "is not a text file.");
+    RefuseFile(desktop, path, "is not a text file.");
     return false;
   }
   const std::optional<int> count = lines.empty() ? std::nullopt : CountOf(lines[0]);
   if (!count) {
-    Refuse(desktop, path,
+    RefuseFile(desktop, path,
            "does not start with a parameter count: line 1 reads " +
                (lines.empty() ? std::string("nothing") : Quoted(lines[0])) + ".");
     return false;
   }
   const int n = wb.alg.ParameterCount;
   if (*count != n) {
-    desktop.Inform(kTitle,
+    desktop.Inform(kBayesInformationTitle,
                    "Bayesian priors file  " + path + "  has " + IntText(*count) +
                        " parameters, but your model specifies " + IntText(n) + ".\n" +
                        "Therefore default (uniform-unbounded) priors have been loaded instead.",
@@ -141,7 +134,7 @@ bool ReadPriorsFile(Workbench& wb, Desktop& desktop, const std::string& path) {
   for (int i = 1; i <= n; ++i) {
     const int lineNumber = i + 1;
     if (static_cast<size_t>(i) >= lines.size()) {
-      Refuse(desktop, path,
+      RefuseFile(desktop, path,
              "holds " + IntText(static_cast<long long>(lines.size()) - 1) + " of its " + IntText(n) +
                  " records: the record of parameter " + IntText(i) + " (line " +
                  IntText(lineNumber) + ") is missing.");
@@ -151,7 +144,7 @@ bool ReadPriorsFile(Workbench& wb, Desktop& desktop, const std::string& path) {
     const std::optional<PriorType> type =
         line.size() > kTypeColumn ? PriorTypeFromLetter(line[kTypeColumn]) : std::nullopt;
     if (!type) {
-      Refuse(desktop, path,
+      RefuseFile(desktop, path,
              "cannot be read at line " + IntText(lineNumber) + " (parameter " + IntText(i) +
                  "): column 7 holds no prior type (U, T, N, E, G, B, S, D or L). The line reads " +
                  Quoted(line) + ".");
@@ -167,14 +160,14 @@ bool ReadPriorsFile(Workbench& wb, Desktop& desktop, const std::string& path) {
   fresh.PriorsFilePath = path;
   wb.priors = std::move(fresh);
   wb.state.PriorsActive = !wb.priors.AllUniform();
-  desktop.Inform(kTitle, "Bayesian Priors file " + path + " has been loaded");
+  desktop.Inform(kBayesInformationTitle, "Bayesian Priors file " + path + " has been loaded");
   std::string problems;
   for (int i = 1; i <= n; ++i) {
     const std::string problem = PriorProblem(wb.priors, i);
     if (!problem.empty()) problems += problem + "\n";
   }
   if (!problems.empty())
-    desktop.Inform(kTitle,
+    desktop.Inform(kBayesInformationTitle,
                    problems + "\nCorrect these priors in the editor before a computation uses them.",
                    Icon::Exclamation);
   ShowFileName(desktop, path);

@@ -14,7 +14,7 @@ namespace estimetrix {
 
 namespace {
 
-const char* const kOpenFilter = "All files (*.*)|*.*|Algorithm files (*.alg)|*.alg";
+const char* const kAlgorithmFilter = "All files (*.*)|*.*|Algorithm files (*.alg)|*.alg";
 
 std::string DefaultAlgorithmName(Desktop& desktop) {
   return DateTimeName(desktop.Now()) + ".alg";
@@ -91,7 +91,7 @@ bool Untouched(const AlgorithmData& before, const AlgorithmData& after) {
 CommandOutcome ChooseAndReadAlgorithmFile(Workbench& wb, Desktop& desktop, MenuView* menu) {
   FileDialogRequest request;
   request.title = "Open algorithm data file";
-  request.filter = kOpenFilter;
+  request.filter = kAlgorithmFilter;
   request.filterIndex = 2;
   request.proposedName = wb.alg.AlgorithmFilePath;
   std::optional<std::string> path = desktop.OpenFileName(request);

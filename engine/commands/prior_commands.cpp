@@ -14,7 +14,7 @@ namespace estimetrix {
 namespace {
 
 constexpr const char* kOpenTitle = "Load Bayesian Priors file";
-constexpr const char* kOpenFilter = "All files (*.*)|*.*|Bayesian priors files (*.pri)|*.pri";
+constexpr const char* kPriorsFilter = "All files (*.*)|*.*|Bayesian priors files (*.pri)|*.pri";
 
 void SetPriorsActiveFromTable(Workbench& wb) {
   wb.state.PriorsActive = !wb.priors.AllUniform();
@@ -51,7 +51,7 @@ void BeginPriorsChooser(Workbench& wb) {
 std::optional<std::string> ChoosePriorsFile(Workbench& wb, Desktop& desktop) {
   FileDialogRequest request;
   request.title = kOpenTitle;
-  request.filter = kOpenFilter;
+  request.filter = kPriorsFilter;
   request.filterIndex = 2;
   request.proposedName = wb.priors.PriorsFilePath;
   std::optional<std::string> path = desktop.OpenFileName(request);

@@ -18,7 +18,7 @@ namespace estimetrix {
 
 namespace {
 
-const char* const kE = "0.0000000E+00";
+const char* const kLogNumber = "0.0000000E+00";
 
 std::string NotPositiveDefiniteText(int failingParameter) {
   return "Sorry, this Hessian matrix is not positive-definite; a valid covariance matrix "
@@ -79,8 +79,8 @@ void StoreSummary(CovarianceState& cov, int k, const GridSummary& summary) {
 
 void FinishGrid(CovarianceState& cov, CovarianceViews& views, int k, const GridSummary& summary) {
   StoreSummary(cov, k, summary);
-  views.AppendLog("Average: " + FormatNumber(cov.ScaledGridMean(k), kE) +
-                  "; Standard deviation: " + FormatNumber(cov.ScaledGridSD(k), kE) + "\n" +
+  views.AppendLog("Average: " + FormatNumber(cov.ScaledGridMean(k), kLogNumber) +
+                  "; Standard deviation: " + FormatNumber(cov.ScaledGridSD(k), kLogNumber) + "\n" +
                   "Now calculating Hessian matrix #" + IntText(k) + "\n");
 }
 
@@ -335,7 +335,7 @@ void GridInversion(Workbench& wb, Desktop& desktop, CovarianceViews& views, int 
 
   double determinant = std::pow(cov.LikelihoodScale, n) * m.DeterminantValue;
   if (!std::isfinite(determinant)) determinant = -1.0;  // no reliable value
-  views.AppendLog("Determinant of covariance matrix: " + FormatNumber(determinant, kE) + "\n\n");
+  views.AppendLog("Determinant of covariance matrix: " + FormatNumber(determinant, kLogNumber) + "\n\n");
 
   double varianceProduct = 1.0;
   for (int r = 1; r <= n; ++r) {

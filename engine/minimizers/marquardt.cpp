@@ -27,7 +27,7 @@ constexpr int kLastTrial = 25;
 constexpr int kMaxVerifications = 5;
 constexpr double kDerivativeStep = 0.001;
 
-constexpr const char* kTitle = "Marquardt minimization";
+constexpr const char* kMarquardtTitle = "Marquardt minimization";
 constexpr const char* kVerifying = "Verifying convergence by performing an axial search";
 constexpr const char* kCalculatingDerivatives = "Calculating derivatives, one moment please...";
 
@@ -628,7 +628,7 @@ void MarquardtSetup(Workbench& wb, Desktop& desktop) {
        "            THE PRIOR DISTRIBUTION FOR ALL PARAMETERS MUST BE UNIFORM-UNBOUNDED!", "",
        "Choose 'Yes' if you have provided ANALYTICAL derivatives; else 'No' to calculate "
        "NUMERICAL derivatives"});
-  const Answer kind = desktop.Ask(kTitle, question, Buttons::YesNoCancel, Icon::Question);
+  const Answer kind = desktop.Ask(kMarquardtTitle, question, Buttons::YesNoCancel, Icon::Question);
   if (kind == Answer::Yes) {
     wb.state.MarquardtDerivatives = DerivativeChoice::Analytical;
   } else if (kind == Answer::No) {
@@ -636,7 +636,7 @@ void MarquardtSetup(Workbench& wb, Desktop& desktop) {
   } else {
     return;
   }
-  desktop.Message({kTitle,
+  desktop.Message({kMarquardtTitle,
                    kind == Answer::No
                        ? "You have chosen NUMERICAL derivatives - it's like choosing Pepsi"
                        : "You have chosen ANALYTICAL derivatives - it's like choosing Coke",
@@ -653,7 +653,7 @@ void MarquardtSetup(Workbench& wb, Desktop& desktop) {
        "parameters!",
        "           It is intended for use mainly during model building to verify the analytical "
        "derivative formulations."});
-  const Answer show = desktop.Ask(kTitle, display, Buttons::YesNo, Icon::Question);
+  const Answer show = desktop.Ask(kMarquardtTitle, display, Buttons::YesNo, Icon::Question);
   wb.marquardt.ShowDerivatives = show == Answer::Yes;
 }
 

@@ -20,10 +20,6 @@ std::string CallsText(const Workbench& wb) {
          IntText(wb.state.FunctionCallCount) + " function calls";
 }
 
-std::string FreeCountText(const Workbench& wb) {
-  return IntText(wb.free.FreeCount);
-}
-
 std::string IndexedValue(const Workbench& wb, int j) {
   return FormatNumber(wb.free.FreeIndex[j], "    000) ") +
          RightJustify(FormatNumber(wb.free.FreeValues[j], "0.0000000E+00"), 14);
@@ -61,7 +57,7 @@ std::string MarquardtParameterLines(const Workbench& wb) {
 
 std::string MarquardtProgressText(const Workbench& wb, double fNew, double fOld) {
   return "\nNote: " + CallsText(wb) + "\n\n" + MarquardtCurrentMinLine(wb, fNew, fOld) +
-         "\n\nCurrent minimum found at these " + FreeCountText(wb) +
+         "\n\nCurrent minimum found at these " + IntText(wb.free.FreeCount) +
          " adjusted parameter values: \n\n" + MarquardtParameterLines(wb) + "\n";
 }
 
@@ -127,7 +123,7 @@ void MarquardtProgressReport(Workbench& wb, Desktop& desktop, MarquardtView& vie
 }
 
 std::string MarquardtResultText(const Workbench& wb, double f) {
-  return "\nMinimum of " + FormatNumber(f, "####0.#####") + " found at these " + FreeCountText(wb) +
+  return "\nMinimum of " + FormatNumber(f, "####0.#####") + " found at these " + IntText(wb.free.FreeCount) +
          " adjusted parameter values:\n\n" + MarquardtParameterLines(wb) +
          "\nThis result required " + CallsText(wb) + "\n";
 }
@@ -158,13 +154,13 @@ std::string MarquardtLogEntries(const Workbench& wb) {
 }
 
 std::string MarquardtProgressRecord(const Workbench& wb, double fNew, double fOld) {
-  return "\nNote: " + CallsText(wb) + "\n\nCurrent minimum found at these " + FreeCountText(wb) +
+  return "\nNote: " + CallsText(wb) + "\n\nCurrent minimum found at these " + IntText(wb.free.FreeCount) +
          " adjusted parameter values: \n\n" + MarquardtLogEntries(wb) + "\n\n" +
          MarquardtCurrentMinLine(wb, fNew, fOld) + "\n\n";
 }
 
 std::string MarquardtResultRecord(const Workbench& wb, double f) {
-  return "Minimum of " + FormatNumber(f, "####0.#####") + " found at these " + FreeCountText(wb) +
+  return "Minimum of " + FormatNumber(f, "####0.#####") + " found at these " + IntText(wb.free.FreeCount) +
          " adjusted parameter values:\n\n" + MarquardtLogEntries(wb) + "\n\nafter " +
          CallsText(wb) + "\n\n";
 }

@@ -8,13 +8,13 @@
 namespace estimetrix {
 namespace {
 
-const char* kValueFormat = "####0.#####";
+const char* kSimplexValueFormat = "####0.#####";
 
 std::string IndexField(int parameter) {
   return FormatNumber(parameter, "    000) ");
 }
 
-std::string ValueField(double value) {
+std::string SimplexValueField(double value) {
   return RightJustify(FormatNumber(value, "0.0000000E+00"), 14);
 }
 
@@ -50,13 +50,9 @@ std::string CurrentLine(const Workbench& wb, double lowest, double highest) {
 std::string InitialLine(const Workbench& wb) {
   const SimplexState& s = wb.simplex;
   return "Initial Simplex: Starting function value> " +
-         FormatNumber(VertexValue(wb, 1), kValueFormat) + " Max> " +
-         FormatNumber(VertexValue(wb, s.HighVertex), kValueFormat) + " Min> " +
-         FormatNumber(VertexValue(wb, s.LowVertex), kValueFormat);
-}
-
-std::string FreeCountText(const Workbench& wb) {
-  return IntText(wb.free.FreeCount);
+         FormatNumber(VertexValue(wb, 1), kSimplexValueFormat) + " Max> " +
+         FormatNumber(VertexValue(wb, s.HighVertex), kSimplexValueFormat) + " Min> " +
+         FormatNumber(VertexValue(wb, s.LowVertex), kSimplexValueFormat);
 }
 
 }  // namespace
@@ -65,7 +61,7 @@ std::string SimplexParameterLines(const Workbench& wb, int column) {
   std::string text;
   for (int j = 1; j <= wb.free.FreeCount; ++j) {
     const int parameter = wb.free.FreeIndex[j];
-    text += IndexField(parameter) + ValueField(wb.simplex.SimplexMatrix(j, column)) + " " +
+    text += IndexField(parameter) + SimplexValueField(wb.simplex.SimplexMatrix(j, column)) + " " +
             RightJustify(wb.alg.FuseCodes[parameter], 3) + "  " + wb.alg.Descriptions[parameter] +
             "\n";
   }
@@ -75,7 +71,7 @@ std::string SimplexParameterLines(const Workbench& wb, int column) {
 std::string SimplexLogRecords(const Workbench& wb, int column) {
   std::string text;
   for (int j = 1; j <= wb.free.FreeCount; ++j) {
-    text += IndexField(wb.free.FreeIndex[j]) + ValueField(wb.simplex.SimplexMatrix(j, column));
+    text += IndexField(wb.free.FreeIndex[j]) + SimplexValueField(wb.simplex.SimplexMatrix(j, column));
     if (j % 4 == 0) text += "\n";
   }
   return text;
@@ -96,7 +92,7 @@ std::string SimplexInitialPaneText(const Workbench& wb) {
 std::string SimplexProgressPaneText(const Workbench& wb, double lowest, double highest) {
   std::string text = "\n" + NoteLine(wb) + "\n\n" + CurrentLine(wb, lowest, highest) + "\n\n";
   if (wb.alg.TerminalOutputFrequency == 1) text += ImprovedLine(wb) + "\n\n";
-  text += "Current minimum found at these " + FreeCountText(wb) +
+  text += "Current minimum found at these " + IntText(wb.free.FreeCount) +
           " adjusted parameter values:\n\n" + SimplexParameterLines(wb, wb.simplex.LowVertex) +
           "\n";
   return text;
@@ -104,8 +100,8 @@ std::string SimplexProgressPaneText(const Workbench& wb, double lowest, double h
 
 std::string SimplexResultText(const Workbench& wb) {
   const int low = wb.simplex.LowVertex;
-  return "\nMinimum of " + FormatNumber(VertexValue(wb, low), kValueFormat) + " found at these " +
-         FreeCountText(wb) + " adjusted parameter values:\n\n" + SimplexParameterLines(wb, low) +
+  return "\nMinimum of " + FormatNumber(VertexValue(wb, low), kSimplexValueFormat) + " found at these " +
+         IntText(wb.free.FreeCount) + " adjusted parameter values:\n\n" + SimplexParameterLines(wb, low) +
          "\n" + ResultRequiredLine(wb) + "\n";
 }
 
@@ -117,7 +113,7 @@ std::string SimplexInitialLogBlock(const Workbench& wb) {
 std::string SimplexProgressLogBlock(const Workbench& wb, double lowest, double highest) {
   std::string text = "\n" + NoteLine(wb) + "\n";
   if (wb.alg.FileOutputFrequency == 1) text += ImprovedLine(wb) + "\n";
-  text += "\nCurrent minimum found at these " + FreeCountText(wb) +
+  text += "\nCurrent minimum found at these " + IntText(wb.free.FreeCount) +
           " adjusted parameter values: \n\n" + SimplexLogRecords(wb, wb.simplex.LowVertex) +
           "\n\n" + CurrentLine(wb, lowest, highest) + "\n\n";
   return text;
@@ -125,8 +121,8 @@ std::string SimplexProgressLogBlock(const Workbench& wb, double lowest, double h
 
 std::string SimplexFinalLogBlock(const Workbench& wb) {
   const int low = wb.simplex.LowVertex;
-  return "\n\nMinimum of " + FormatNumber(VertexValue(wb, low), kValueFormat) + " found at these " +
-         FreeCountText(wb) + " adjusted parameter values:\n\n" + SimplexLogRecords(wb, low) +
+  return "\n\nMinimum of " + FormatNumber(VertexValue(wb, low), kSimplexValueFormat) + " found at these " +
+         IntText(wb.free.FreeCount) + " adjusted parameter values:\n\n" + SimplexLogRecords(wb, low) +
          "\n\n" + ResultRequiredLine(wb) + "\n\n";
 }
 

@@ -23,7 +23,7 @@ namespace estimetrix {
 
 namespace {
 
-constexpr auto kPollInterval = std::chrono::milliseconds(20);
+constexpr auto kBatchPollInterval = std::chrono::milliseconds(20);
 constexpr double kNotEvaluated = std::numeric_limits<double>::quiet_NaN();
 
 // The result of one point, written only by the worker that evaluated it.
@@ -135,7 +135,7 @@ void CallerEvaluates(BatchWork& work, ModelEvaluator& evaluator, Desktop& deskto
   Clock::time_point lastYield = Clock::now();
   try {
     EvaluatePoints(work, evaluator, [&] {
-      if (Clock::now() - lastYield < kPollInterval) return;
+      if (Clock::now() - lastYield < kBatchPollInterval) return;
       desktop.Yield();
       if (!stopped && poll && !poll(work.finished.load())) {
         stopped = true;
@@ -153,7 +153,7 @@ void CallerEvaluates(BatchWork& work, ModelEvaluator& evaluator, Desktop& deskto
 void WaitForWorkers(BatchWork& work, Desktop& desktop, const BatchPoll& poll, bool& stopped) {
   std::unique_lock<std::mutex> lock(work.mutex);
   while (work.running > 0) {
-    if (work.workerEnded.wait_for(lock, kPollInterval, [&] { return work.running == 0; })) break;
+    if (work.workerEnded.wait_for(lock, kBatchPollInterval, [&] { return work.running == 0; })) break;
     lock.unlock();
     desktop.Yield();
     if (!stopped && poll && !poll(work.finished.load())) {
@@ -239,7 +239,7 @@ struct RemoteShare {
   // Yields and polls while the last results come in, then fills their slots.
   void Wait(BatchWork& work, Desktop& desktop, const BatchPoll& progress, bool& stopped) {
     while (arrived < count) {
-      Check(kPollInterval);
+      Check(kBatchPollInterval);
       desktop.Yield();
       if (!stopped && !progress(work.finished.load())) stopped = true;
     }

@@ -13,8 +13,6 @@ namespace estimetrix {
 namespace {
 
 constexpr double kPenalty = 1E+20;
-constexpr double kSupportLow = 1E-6;     // the lowest value of G, L and B
-constexpr double kSupportHigh = 0.999999;  // the highest value of B
 
 double Squared(double x) { return x * x; }
 
@@ -51,7 +49,7 @@ double GammaTerm(double x, double m, double s) {
   const double theta = std::fabs(s * s / m);
   // A shape of 1 or less has its density's highest value at the lowest
   // value of the support, not at (k - 1) theta.
-  const double mode = std::max((k - 1.0) * theta, kSupportLow);
+  const double mode = std::max((k - 1.0) * theta, kPriorSupportLow);
   const double reference = (1.0 - k) * std::log(mode) + mode / theta;
   return x / theta + (1.0 - k) * std::log(x) - reference;
 }
@@ -73,7 +71,7 @@ double BetaShapeB(double m, double s) { return (1.0 - m) * (m * (1.0 - m) - s * 
 double BetaTerm(double x, double m, double s) {
   const double a = BetaShapeA(m, s);
   const double b = BetaShapeB(m, s);
-  const double mode = std::clamp((1.0 - a) / (2.0 - a - b), kSupportLow, kSupportHigh);
+  const double mode = std::clamp((1.0 - a) / (2.0 - a - b), kPriorSupportLow, kPriorSupportHigh);
   const double reference = (1.0 - a) * std::log(mode) + (1.0 - b) * std::log(1.0 - mode);
   return (1.0 - a) * std::log(x) + (1.0 - b) * std::log(1.0 - x) - reference;
 }
@@ -152,14 +150,14 @@ double PriorParameterTerm(const PriorTable& priors, int i, double x) {
       if (x <= 0.0) return Squared(x) * kPenalty;
       return x / m;
     case PriorType::G:
-      if (x < kSupportLow) return Squared(x - kSupportLow) * kPenalty;
+      if (x < kPriorSupportLow) return Squared(x - kPriorSupportLow) * kPenalty;
       return GammaTerm(x, m, s);
     case PriorType::L:
-      if (x < kSupportLow) return Squared(x - kSupportLow) * kPenalty;
+      if (x < kPriorSupportLow) return Squared(x - kPriorSupportLow) * kPenalty;
       return LnNormalTerm(x, m, s);
     case PriorType::B:
-      if (x < kSupportLow || x > kSupportHigh)
-        return Squared(x - (x < kSupportLow ? kSupportLow : kSupportHigh)) * kPenalty;
+      if (x < kPriorSupportLow || x > kPriorSupportHigh)
+        return Squared(x - (x < kPriorSupportLow ? kPriorSupportLow : kPriorSupportHigh)) * kPenalty;
       return BetaTerm(x, m, s);
     case PriorType::S:
       return LeftCliff(x, m, s);

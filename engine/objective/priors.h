@@ -14,6 +14,10 @@ namespace estimetrix {
 
 struct Workbench;
 
+// The support the priors of G and L (low end) and B (both ends) keep to.
+inline constexpr double kPriorSupportLow = 1E-6;
+inline constexpr double kPriorSupportHigh = 0.999999;
+
 // The standard normal distribution function by the rational erfc fit
 // (absolute error below about 1.2E-7).
 double NormalCdf(double x);

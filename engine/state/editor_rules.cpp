@@ -11,7 +11,7 @@ bool IsBlankChar(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-std::string_view Trim(std::string_view text) {
+std::string_view TrimLine(std::string_view text) {
   while (!text.empty() && IsBlankChar(text.front())) text.remove_prefix(1);
   while (!text.empty() && IsBlankChar(text.back())) text.remove_suffix(1);
   return text;
@@ -31,7 +31,7 @@ std::string UpperCase(std::string_view text) {
 }  // namespace
 
 std::optional<double> ParseNumber(std::string_view text) {
-  text = Trim(text);
+  text = TrimLine(text);
   // from_chars takes no leading plus; a user may well type one.
   if (!text.empty() && text.front() == '+') {
     text.remove_prefix(1);
@@ -46,7 +46,7 @@ std::optional<double> ParseNumber(std::string_view text) {
 }
 
 bool IsBlank(std::string_view text) {
-  return Trim(text).empty();
+  return TrimLine(text).empty();
 }
 
 bool IsUnchanged(double entered, double current) {
@@ -62,7 +62,7 @@ double EffectiveProportion(double entered) {
 }
 
 std::optional<std::string> AcceptFuseCode(std::string_view text, FuseEntry where) {
-  std::string code = UpperCase(Trim(text));
+  std::string code = UpperCase(TrimLine(text));
   if (where == FuseEntry::InCell && code == "~") code = "~~";
   if (code == "~~") return code;
   if (code.empty() || code.size() > 2) return std::nullopt;

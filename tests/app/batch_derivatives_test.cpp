@@ -17,7 +17,7 @@ std::string DungenessSetup() {
   return std::string(ESTIMETRIX_EXAMPLES) + "/dungeness/dungeness.setup";
 }
 
-std::vector<double> Numbers(const std::string& text, const std::string& lead) {
+std::vector<double> NumbersAfter(const std::string& text, const std::string& lead) {
   std::vector<double> numbers;
   std::istringstream lines(text);
   for (std::string line; std::getline(lines, line);)
@@ -47,10 +47,10 @@ TEST(BatchDerivatives, EvaluatePrintsTheGradientOfTheFreeParameters) {
   const BatchRun fitted = RunBatchWords({"--setup", DungenessSetup(), "--derivatives", "analytical",
                                          "--gradient", "simplex", "marquardt", "evaluate"});
   ASSERT_EQ(fitted.status, 0) << fitted.err;
-  const std::vector<double> objectives = Numbers(fitted.out, "objective ");
+  const std::vector<double> objectives = NumbersAfter(fitted.out, "objective ");
   ASSERT_EQ(objectives.size(), 3u);
   EXPECT_NEAR(objectives[1], 1916.746, 0.001);
-  for (double g : Numbers(fitted.out, "gradient 2 ")) EXPECT_LT(std::abs(g), 0.01);
+  for (double g : NumbersAfter(fitted.out, "gradient 2 ")) EXPECT_LT(std::abs(g), 0.01);
 }
 
 // Analytical covariances are the exact Hessian three times over.

@@ -15,21 +15,15 @@ namespace estimetrix {
 namespace {
 
 using testing::BatchRun;
-
-BatchRun Batch(std::vector<std::string> words) {
-  const std::string example = std::string(ESTIMETRIX_EXAMPLES) + "/tannercrab-ebs-increments/";
-  words.insert(words.begin(), {"--setup", example + "tannercrab-ebs-increments.setup", "--alg",
-                               example + "tannercrab-ebs-increments.alg"});
-  return testing::RunBatchWords(words);
-}
+using testing::RunTannerCrabIncrements;
 
 using testing::FileBytes;
 
 TEST(BatchEvaluation, PosteriorAndProfileReportsArePrintedAndSaved) {
   testing::TemporaryFolder folder;
   const std::string pos = folder.File("run.pos"), mlc = folder.File("run.mlc");
-  BatchRun run = Batch({"posterior", "3", "5", "5", "save-pos", pos, "profile", "3", "4", "simplex",
-                        "save-mlc", mlc, "--threads", "2"});
+  BatchRun run = RunTannerCrabIncrements({"posterior", "3", "5", "5", "save-pos", pos, "profile",
+                                          "3", "4", "simplex", "save-mlc", mlc, "--threads", "2"});
   ASSERT_EQ(run.status, 0) << run.err;
   const size_t posterior = run.out.find("Bayesian posterior distribution data\n");
   const size_t profile = run.out.find("Maximum-likelihood confidence distribution data\n");
@@ -49,18 +43,19 @@ TEST(BatchEvaluation, PosteriorAndProfileReportsArePrintedAndSaved) {
 
 TEST(BatchEvaluation, BadArgumentsAndMissingResultsAreRefused) {
   testing::TemporaryFolder folder;
-  BatchRun bad = Batch({"posterior", "3,five,5"});
+  BatchRun bad = RunTannerCrabIncrements({"posterior", "3,five,5"});
   EXPECT_EQ(bad.status, 1);
   EXPECT_NE(bad.err.find("posterior needs PARAM POINTS GRID"), std::string::npos) << bad.err;
-  BatchRun method = Batch({"profile", "3,5,newton"});
+  BatchRun method = RunTannerCrabIncrements({"profile", "3,5,newton"});
   EXPECT_EQ(method.status, 1);
-  BatchRun noGrid = Batch({"posterior", "3,5,5", "save-grd", folder.File("run.grd")});
+  BatchRun noGrid =
+      RunTannerCrabIncrements({"posterior", "3,5,5", "save-grd", folder.File("run.grd")});
   EXPECT_EQ(noGrid.status, 1);
   EXPECT_NE(noGrid.err.find("save-grd: no bivariate grid"), std::string::npos) << noGrid.err;
-  BatchRun noReport = Batch({"save-mlc", folder.File("run.mlc")});
+  BatchRun noReport = RunTannerCrabIncrements({"save-mlc", folder.File("run.mlc")});
   EXPECT_EQ(noReport.status, 1);
   EXPECT_NE(noReport.err.find("run profile first"), std::string::npos) << noReport.err;
-  BatchRun steps = Batch({"--steps-from-covariance", "2", "posterior", "3,5,5"});
+  BatchRun steps = RunTannerCrabIncrements({"--steps-from-covariance", "2", "posterior", "3,5,5"});
   EXPECT_EQ(steps.status, 1);
   EXPECT_NE(steps.err.find("run covariance first"), std::string::npos) << steps.err;
 }

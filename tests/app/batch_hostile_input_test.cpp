@@ -29,9 +29,9 @@ using testing::BatchRun;
 using testing::FileBytes;
 using testing::TemporaryFolder;
 
-const std::string kDungeness = std::string(ESTIMETRIX_EXAMPLES) + "/dungeness/";
-const std::string kSetup = kDungeness + "dungeness.setup";
-const std::string kAlgorithm = kDungeness + "dungeness.alg";
+const std::string kDungenessFolder = std::string(ESTIMETRIX_EXAMPLES) + "/dungeness/";
+const std::string kDungenessSetup = kDungenessFolder + "dungeness.setup";
+const std::string kDungenessAlgorithm = kDungenessFolder + "dungeness.alg";
 
 // The Dungeness fit frees Beta 0 and Beta 1 (parameters 2 and 3) and Tau 0
 // and Tau 1 (12 and 13), each line a value in columns 1-14 and a step in
@@ -48,7 +48,7 @@ bool Has(const std::string& text, const std::string& part) {
 // The Dungeness algorithm file with whole value-and-step fields replaced.
 std::string WriteAlgorithm(const TemporaryFolder& folder, const std::string& name,
                            const std::vector<std::pair<std::string, std::string>>& edits) {
-  std::string text = FileBytes(kAlgorithm);
+  std::string text = FileBytes(kDungenessAlgorithm);
   for (const auto& [from, to] : edits) {
     const size_t at = text.find(from);
     EXPECT_NE(at, std::string::npos) << from;
@@ -68,7 +68,7 @@ std::string OneFreeParameter(const TemporaryFolder& folder) {
 }
 
 BatchRun Dungeness(std::vector<std::string> words) {
-  words.insert(words.begin(), {"--setup", kSetup, "--threads", "2"});
+  words.insert(words.begin(), {"--setup", kDungenessSetup, "--threads", "2"});
   return testing::RunBatchWords(words);
 }
 
@@ -117,7 +117,7 @@ TEST(BatchHostileInput, AnAnswerRefusedTwiceEndsTheCommandInsteadOfLooping) {
   });
   std::ostringstream out, err;
   const int status =
-      RunBatch({ModelBatchArea(), area}, {"--setup", kSetup, "insist", "after"}, out, err);
+      RunBatch({ModelBatchArea(), area}, {"--setup", kDungenessSetup, "insist", "after"}, out, err);
   EXPECT_EQ(status, kBatchFailed);
   EXPECT_EQ(*asked, 3);
   EXPECT_FALSE(*ranAfter);
@@ -196,7 +196,7 @@ class FailingPlots : public NullPlotView {
 };
 
 BatchRun DungenessWithPlots(const std::string& folder, std::vector<std::string> words) {
-  words.insert(words.begin(), {"--setup", kSetup, "--plots", folder});
+  words.insert(words.begin(), {"--setup", kDungenessSetup, "--plots", folder});
   std::ostringstream out, err;
   BatchRun run;
   run.status =
@@ -303,9 +303,9 @@ TEST(BatchSmallerOnes, ByteOrderMarksAreAcceptedInSetupAndPriorsFiles) {
   TemporaryFolder folder;
   const std::string mark = "\xEF\xBB\xBF";
   const std::string setup = folder.File("marked.setup");
-  std::ofstream(setup, std::ios::binary)
-      << mark << "increments=" << kDungeness << "dungeness_females.dat\r\nincrement-instars=0\r\n"
-      << "alg=" << kAlgorithm << "\r\n";
+  std::ofstream(setup, std::ios::binary) << mark << "increments=" << kDungenessFolder
+                                         << "dungeness_females.dat\r\nincrement-instars=0\r\n"
+                                         << "alg=" << kDungenessAlgorithm << "\r\n";
   const std::string priors = folder.File("marked.pri");
   std::ofstream(priors, std::ios::binary)
       << mark << FileBytes(std::string(ESTIMETRIX_TEST_DATA) + "/priors/dungeness_beta1.pri");

@@ -17,19 +17,14 @@ namespace {
 
 using testing::BatchRun;
 using testing::FileBytes;
-
-BatchRun Batch(std::vector<std::string> words) {
-  const std::string example = std::string(ESTIMETRIX_EXAMPLES) + "/tannercrab-ebs-increments/";
-  words.insert(words.begin(), {"--setup", example + "tannercrab-ebs-increments.setup", "--alg",
-                               example + "tannercrab-ebs-increments.alg"});
-  return testing::RunBatchWords(words);
-}
+using testing::RunTannerCrabIncrements;
 
 TEST(BatchMarkovChains, TheReportIsPrintedAndTheFilesSavedAlikeForAnyThreadCount) {
   testing::TemporaryFolder folder;
   auto run = [&](const std::string& threads, const std::string& name) {
-    return Batch({"--threads", threads, "--seed", "99", "--chains", "2", "mcmc", "100", "save-mcmc",
-                  folder.File(name + ".csv"), "save-mcmc-report", folder.File(name + ".mcp")});
+    return RunTannerCrabIncrements({"--threads", threads, "--seed", "99", "--chains", "2", "mcmc",
+                                    "100", "save-mcmc", folder.File(name + ".csv"),
+                                    "save-mcmc-report", folder.File(name + ".mcp")});
   };
   const BatchRun one = run("1", "one"), two = run("2", "two");
   ASSERT_EQ(one.status, 0) << one.err;
@@ -79,19 +74,19 @@ TEST(BatchMarkovChains, TheAlignedGridIsChosenByItsOptionAndNamedInTheReport) {
 
 TEST(BatchMarkovChains, BadArgumentsAndMissingResultsAreRefused) {
   testing::TemporaryFolder folder;
-  BatchRun draws = Batch({"mcmc", "five"});
+  BatchRun draws = RunTannerCrabIncrements({"mcmc", "five"});
   EXPECT_EQ(draws.status, 1);
   EXPECT_NE(draws.err.find("mcmc needs DRAWS"), std::string::npos) << draws.err;
-  BatchRun chains = Batch({"--chains", "0", "mcmc", "100"});
+  BatchRun chains = RunTannerCrabIncrements({"--chains", "0", "mcmc", "100"});
   EXPECT_EQ(chains.status, 1);
   EXPECT_NE(chains.err.find("--chains needs a whole number from 1 to 64"), std::string::npos);
-  BatchRun proposal = Batch({"--proposal-from-covariance", "2", "mcmc", "100"});
+  BatchRun proposal = RunTannerCrabIncrements({"--proposal-from-covariance", "2", "mcmc", "100"});
   EXPECT_EQ(proposal.status, 1);
   EXPECT_NE(proposal.err.find("run covariance first"), std::string::npos) << proposal.err;
-  BatchRun noDraws = Batch({"save-mcmc", folder.File("draws.csv")});
+  BatchRun noDraws = RunTannerCrabIncrements({"save-mcmc", folder.File("draws.csv")});
   EXPECT_EQ(noDraws.status, 1);
   EXPECT_NE(noDraws.err.find("save-mcmc: no Markov chain draws"), std::string::npos);
-  BatchRun aligned = Batch({"--aligned-grid", "posterior", "3,5,5"});
+  BatchRun aligned = RunTannerCrabIncrements({"--aligned-grid", "posterior", "3,5,5"});
   EXPECT_EQ(aligned.status, 1);
   EXPECT_NE(aligned.err.find("--aligned-grid needs --steps-from-covariance"), std::string::npos)
       << aligned.err;

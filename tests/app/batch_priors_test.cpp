@@ -22,7 +22,7 @@ namespace {
 using testing::BatchRun;
 using testing::RunBatchWords;
 
-const std::string kSetup = std::string(ESTIMETRIX_EXAMPLES) + "/dungeness/dungeness.setup";
+const std::string kPriorsSetup = std::string(ESTIMETRIX_EXAMPLES) + "/dungeness/dungeness.setup";
 // A Gaussian prior on Beta 1 (parameter 3), tighter than the data's own
 // estimate of -0.105.
 const std::string kPriors = std::string(ESTIMETRIX_TEST_DATA) + "/priors/dungeness_beta1.pri";
@@ -37,7 +37,7 @@ double WorkbenchMinimum(double& betaOne) {
   ScriptedDesktop desktop;
   desktop.SetResponder(ScriptedDesktop::DeclineEverything);
   std::string algorithmPath, error;
-  const std::optional<CarapexSetup> setup = ReadSetupFile(kSetup, algorithmPath, error);
+  const std::optional<CarapexSetup> setup = ReadSetupFile(kPriorsSetup, algorithmPath, error);
   EXPECT_TRUE(setup) << error;
   if (!setup || !InitializeCarapex(wb, desktop, *setup)) return 0.0;
   EXPECT_TRUE(LoadAlgorithmFile(wb, desktop, algorithmPath));
@@ -65,7 +65,7 @@ TEST(BatchPriors, ALoadedPriorGivesTheWorkbenchMinimum) {
   EXPECT_GT(betaOne, -0.1);
 
   BatchRun run =
-      RunBatchWords({"--setup", kSetup, "--priors", kPriors, "simplex", "review-priors"});
+      RunBatchWords({"--setup", kPriorsSetup, "--priors", kPriors, "simplex", "review-priors"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.err.find("Bayes information: Bayesian Priors file " + kPriors + " has been loaded"),
             std::string::npos)
@@ -77,7 +77,7 @@ TEST(BatchPriors, ALoadedPriorGivesTheWorkbenchMinimum) {
   EXPECT_NE(run.out.find("The entire model has a prior -ln[L] of"), std::string::npos);
 
   // Without the priors the minimum is the data's own, and lower.
-  BatchRun plain = RunBatchWords({"--setup", kSetup, "simplex"});
+  BatchRun plain = RunBatchWords({"--setup", kPriorsSetup, "simplex"});
   ASSERT_EQ(plain.status, 0) << plain.err;
   EXPECT_EQ(plain.out.find(ObjectiveLine(minimum)), std::string::npos);
 }
@@ -85,8 +85,9 @@ TEST(BatchPriors, ALoadedPriorGivesTheWorkbenchMinimum) {
 TEST(BatchPriors, SavesTheTableByteForByteAndProfilesAPrior) {
   testing::TemporaryFolder folder("batch_priors");
   const std::string saved = folder.File("saved.pri");
-  BatchRun run = RunBatchWords({"--setup", kSetup, "--priors", kPriors, "--likelihood-constant",
-                                "0.25", "save-priors", saved, "prior-profile", "3", "11"});
+  BatchRun run =
+      RunBatchWords({"--setup", kPriorsSetup, "--priors", kPriors, "--likelihood-constant", "0.25",
+                     "save-priors", saved, "prior-profile", "3", "11"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.err.find("likelihood scale 4\n"), std::string::npos) << run.err;
   EXPECT_EQ(FileBytes(saved), FileBytes(kPriors));
@@ -98,15 +99,16 @@ TEST(BatchPriors, SavesTheTableByteForByteAndProfilesAPrior) {
 
   // A parameter without a prior, or a bad argument, fails with a message.
   BatchRun uniform =
-      RunBatchWords({"--setup", kSetup, "--priors", kPriors, "prior-profile", "2", "0"});
+      RunBatchWords({"--setup", kPriorsSetup, "--priors", kPriors, "prior-profile", "2", "0"});
   EXPECT_EQ(uniform.status, 1);
   EXPECT_NE(uniform.err.find("uniform-unbounded prior: there is nothing to profile"),
             std::string::npos)
       << uniform.err;
-  BatchRun bad = RunBatchWords({"--setup", kSetup, "--priors", kPriors, "prior-profile", "3,x"});
+  BatchRun bad =
+      RunBatchWords({"--setup", kPriorsSetup, "--priors", kPriors, "prior-profile", "3,x"});
   EXPECT_EQ(bad.status, 1);
   BatchRun constant =
-      RunBatchWords({"--setup", kSetup, "--priors", kPriors, "--likelihood-constant", "-1"});
+      RunBatchWords({"--setup", kPriorsSetup, "--priors", kPriors, "--likelihood-constant", "-1"});
   EXPECT_EQ(constant.status, 1);
   EXPECT_NE(constant.err.find("--likelihood-constant needs a positive number"), std::string::npos);
 }

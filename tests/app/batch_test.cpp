@@ -16,6 +16,7 @@
 #include "engine/state/algorithm_file.h"
 #include "model/initialize.h"
 #include "platform/text_file.h"
+#include "tests/support/batch_run.h"
 #include "tests/support/temporary_folder.h"
 
 namespace estimetrix {
@@ -23,10 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct BatchRun {
-  int status = -1;
-  std::string out, err;
-};
+using testing::BatchRun;
 
 class BatchTest : public ::testing::Test {
  protected:
@@ -55,12 +53,7 @@ class BatchTest : public ::testing::Test {
   }
 
   BatchRun Batch(const std::vector<std::string>& words) {
-    std::ostringstream out, err;
-    BatchRun run;
-    run.status = RunBatch(areas_, words, out, err);
-    run.out = out.str();
-    run.err = err.str();
-    return run;
+    return testing::RunBatchWords(areas_, words);
   }
 
   // A test area whose commands leave a trace, and which asks a question.

@@ -17,6 +17,7 @@ namespace estimetrix {
 namespace {
 
 using testing::BatchRun;
+using testing::LastObjective;
 using testing::RunBatchWords;
 
 struct Example {
@@ -67,12 +68,6 @@ std::string Rewritten(const std::string& path, const std::string& separator) {
   return text;
 }
 
-double Objective(const BatchRun& run) {
-  const size_t at = run.out.rfind("objective ");
-  if (at == std::string::npos) return -1.0;
-  return std::strtod(run.out.c_str() + at + 10, nullptr);
-}
-
 TEST(SeparatedExamples, EverySeparatorGivesTheFixedColumnObjective) {
   const testing::TemporaryFolder folder("estimetrix_separated_examples");
   for (const Example& example : Examples()) {
@@ -80,7 +75,7 @@ TEST(SeparatedExamples, EverySeparatorGivesTheFixedColumnObjective) {
     const BatchRun fixed = RunBatchWords({"--setup", setup, "evaluate"});
     ASSERT_EQ(fixed.status, 0) << fixed.err;
     EXPECT_EQ(fixed.err.find("read as"), std::string::npos) << fixed.err;
-    const double expected = Objective(fixed);
+    const double expected = LastObjective(fixed);
     ASSERT_GT(expected, 0.0);
     for (const auto& [separator, name] : {std::pair<std::string, std::string>{",", "comma"},
                                           {";", "semicolon"},
@@ -91,7 +86,7 @@ TEST(SeparatedExamples, EverySeparatorGivesTheFixedColumnObjective) {
           << Rewritten(ExamplePath(example, example.file), separator);
       const BatchRun run = RunBatchWords({"--setup", setup, example.option, path, "evaluate"});
       ASSERT_EQ(run.status, 0) << run.err;
-      EXPECT_NEAR(Objective(run), expected, 1e-12 * expected) << example.folder << " " << name;
+      EXPECT_NEAR(LastObjective(run), expected, 1e-12 * expected) << example.folder << " " << name;
       const std::string kind = example.option == "--increments" ? "Increment" : "Frequency";
       EXPECT_EQ(run.err, kind + " file read as " + name + "-separated values: " + path + "\n");
     }

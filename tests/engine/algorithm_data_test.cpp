@@ -4,8 +4,12 @@
 
 #include <vector>
 
+#include "tests/support/array_list.h"
+
 namespace estimetrix {
 namespace {
+
+using testing::List;
 
 AlgorithmData MakeData(const std::vector<double>& values, const std::vector<double>& steps,
                        const std::vector<std::string>& codes) {
@@ -18,11 +22,6 @@ AlgorithmData MakeData(const std::vector<double>& values, const std::vector<doub
     alg.FuseCodes[i] = codes[static_cast<size_t>(i - 1)];
   }
   return alg;
-}
-
-template <class T>
-std::vector<T> List(const Array1<T>& a) {
-  return {a.begin(), a.end()};
 }
 
 TEST(NormalizeFuseGroups, FollowersTakeTheLeadersValueAndLoneCodesBecomeUnfused) {

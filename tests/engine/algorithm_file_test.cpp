@@ -1,4 +1,3 @@
-#include "engine/commands/commands.h"
 #include "engine/state/algorithm_file.h"
 
 #include <gtest/gtest.h>
@@ -8,19 +7,26 @@
 #include <memory>
 #include <sstream>
 
+#include "engine/commands/commands.h"
 #include "engine/objective/objective.h"
 #include "engine/state/workbench.h"
 #include "platform/scripted_desktop.h"
 #include "platform/text_file.h"
+#include "tests/support/array_list.h"
 #include "tests/support/fake_menu_view.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/quadratic_model.h"
 #include "tests/support/temporary_folder.h"
+#include "tests/support/test_data.h"
 
 namespace estimetrix {
 namespace {
 
 using testing::FakeMenuView;
+using testing::FileBytes;
+using testing::List;
 using testing::QuadraticModel;
+using testing::TestDataFile;
 
 const char* const kReaderTitle = "Algorithm file - information input failed";
 const char* const kBadlyFormatted =
@@ -37,17 +43,6 @@ struct NamedDataModel : QuadraticModel {
   std::string DataFileName() const override { return "growth"; }
 };
 
-std::string DataFile(const std::string& name) {
-  return std::string(ESTIMETRIX_TEST_DATA) + "/alg/" + name;
-}
-
-std::string FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
 // The lines of a written file; every one must end in CR LF.
 std::vector<std::string> CrLfLines(const std::string& text) {
   std::vector<std::string> lines;
@@ -57,11 +52,6 @@ std::vector<std::string> CrLfLines(const std::string& text) {
     lines.push_back(line.substr(0, line.size() - 1));
   }
   return lines;
-}
-
-template <class T>
-std::vector<T> List(const Array1<T>& a) {
-  return {a.begin(), a.end()};
 }
 
 class AlgorithmFileTest : public ::testing::Test {
@@ -90,7 +80,7 @@ class AlgorithmFileTest : public ::testing::Test {
 
   void Read(const std::string& file) {
     std::string error;
-    ReadAlgorithmFile(wb, desktop, &menu, ReadTextLines(DataFile(file), error).value());
+    ReadAlgorithmFile(wb, desktop, &menu, ReadTextLines(TestDataFile("alg", file), error).value());
   }
 
   // The reader's one message; the form is hidden while it shows.
@@ -124,7 +114,7 @@ TEST_F(AlgorithmFileTest, AHandWrittenFileReadsAndIsWrittenBackByteForByte) {
   EXPECT_EQ(wb.alg.StepReductionFraction, 0.1);
   EXPECT_TRUE(desktop.Transcript().empty());
   EXPECT_EQ(AlgorithmFileText(wb.alg, AlgorithmFileWriter::MainMenu),
-            FileBytes(DataFile("hand_written.alg")));
+            FileBytes(TestDataFile("alg", "hand_written.alg")));
 
   Read("trailing_empty_line.alg");
   EXPECT_FALSE(wb.alg.LoadFailed);
@@ -233,7 +223,7 @@ TEST_F(AlgorithmFileTest, EachBrokenFileGetsItsMessageAndKeepsWhatWasRead) {
 
   // A missing setting line and an empty file name the line they lack.
   Initialize(3);
-  std::vector<std::string> lines = ReadLinesOf(DataFile("hand_written.alg"));
+  std::vector<std::string> lines = ReadLinesOf(TestDataFile("alg", "hand_written.alg"));
   lines.resize(7);
   ReadAlgorithmFile(wb, desktop, &menu, lines);
   ExpectReaderFailure(tooFew +
@@ -245,7 +235,7 @@ TEST_F(AlgorithmFileTest, EachBrokenFileGetsItsMessageAndKeepsWhatWasRead) {
 
 // Editors that save UTF-8 may start the file with a byte-order mark.
 TEST_F(AlgorithmFileTest, AByteOrderMarkAtTheStartIsAccepted) {
-  std::vector<std::string> lines = ReadLinesOf(DataFile("hand_written.alg"));
+  std::vector<std::string> lines = ReadLinesOf(TestDataFile("alg", "hand_written.alg"));
   lines.front().insert(0, "\xEF\xBB\xBF");
   ReadAlgorithmFile(wb, desktop, &menu, lines);
   EXPECT_FALSE(wb.alg.LoadFailed);
@@ -254,7 +244,7 @@ TEST_F(AlgorithmFileTest, AByteOrderMarkAtTheStartIsAccepted) {
 
   // Only at the very start: elsewhere the mark is not a number.
   Initialize(3);
-  lines = ReadLinesOf(DataFile("hand_written.alg"));
+  lines = ReadLinesOf(TestDataFile("alg", "hand_written.alg"));
   lines[1].replace(0, 3, "\xEF\xBB\xBF");
   ReadAlgorithmFile(wb, desktop, &menu, lines);
   EXPECT_TRUE(wb.alg.LoadFailed);
@@ -271,7 +261,7 @@ TEST_F(AlgorithmFileTest, ACountMismatchLeavesTheDataAndTheFileNameUntouched) {
   // Refused on the first load, the file must not look like loaded data to the menu.
   Initialize(13);
   wb.alg.AlgorithmFilePath.clear();
-  const std::string path = DataFile("twelve_parameters.alg");
+  const std::string path = TestDataFile("alg", "twelve_parameters.alg");
   desktop.ExpectMessage("Load algorithm data", Answer::Yes);
   desktop.ExpectOpenFile("Open algorithm data file", path);
   desktop.ExpectMessage(kReaderTitle);
@@ -283,7 +273,7 @@ TEST_F(AlgorithmFileTest, ACountMismatchLeavesTheDataAndTheFileNameUntouched) {
 }
 
 TEST_F(AlgorithmFileTest, LoadingAFileEnablesTheMenuAndNamesTheFile) {
-  const std::string path = DataFile("hand_written.alg");
+  const std::string path = TestDataFile("alg", "hand_written.alg");
   desktop.ExpectMessage("Load algorithm data", Answer::Yes);
   desktop.ExpectOpenFile("Open algorithm data file", path);
   wb.state.SimplexRetained = true;
@@ -338,7 +328,7 @@ TEST_F(AlgorithmFileTest, CancellingOrAnUnopenableFileChangesNothing) {
   EXPECT_EQ(menu.Enabled(), kLoadAndInitialize);
 
   // The system's reason follows the described text on a line of its own.
-  const std::string missing = DataFile("no_such_file.alg");
+  const std::string missing = TestDataFile("alg", "no_such_file.alg");
   desktop.ExpectMessage("Load algorithm data", Answer::Yes);
   desktop.ExpectOpenFile("Open algorithm data file", missing);
   desktop.ExpectMessage("Problem Reading Algorithm File!");
@@ -350,7 +340,7 @@ TEST_F(AlgorithmFileTest, CancellingOrAnUnopenableFileChangesNothing) {
             0u)
       << desktop.Transcript().back().text;
   EXPECT_EQ(desktop.Transcript().back().icon, Icon::Critical);
-  const std::string folder = DataFile("");
+  const std::string folder = TestDataFile("alg", "");
   desktop.ExpectMessage("Load algorithm data", Answer::Yes);
   desktop.ExpectOpenFile("Open algorithm data file", folder);
   desktop.ExpectMessage("Problem Reading Algorithm File!");
@@ -365,7 +355,7 @@ TEST_F(AlgorithmFileTest, CancellingOrAnUnopenableFileChangesNothing) {
 }
 
 TEST_F(AlgorithmFileTest, TinySimplexLimitsAreRaisedKeepingTheirSign) {
-  ASSERT_TRUE(LoadAlgorithmFile(wb, desktop, DataFile("tiny_limit.alg")));  // 5E-07
+  ASSERT_TRUE(LoadAlgorithmFile(wb, desktop, TestDataFile("alg", "tiny_limit.alg")));  // 5E-07
   EXPECT_EQ(wb.alg.SimplexLimit, 1E-06);
   for (auto [limit, loaded] : {std::pair{-5E-07, -1E-06}, {0.0, 0.0}, {-2E-06, -2E-06}}) {
     wb.alg.SimplexLimit = limit;

@@ -22,15 +22,14 @@
 #include "tests/support/recording_marquardt_view.h"
 #include "tests/support/silent_views.h"
 #include "tests/support/temporary_folder.h"
+#include "tests/support/test_data.h"
 
 namespace estimetrix {
 namespace {
 
-const std::string kReaderTitle = "Algorithm file - information input failed";
+using testing::TestDataFile;
 
-std::string DataFile(const std::string& name) {
-  return std::string(ESTIMETRIX_TEST_DATA) + "/alg/" + name;
-}
+const std::string kAlgReaderTitle = "Algorithm file - information input failed";
 
 // Windowless views that note what a command asked of its windows.
 class NotingViews : public CommandViews {
@@ -57,7 +56,7 @@ class NotingViews : public CommandViews {
 };
 
 const std::vector<MenuButton> kTwelve(std::begin(kTwelveButtons), std::end(kTwelveButtons));
-const std::vector<MenuButton> kLoadAndInitialize = {MenuButton::Initialize, MenuButton::LoadAlg};
+const std::vector<MenuButton> kInitializeAndLoadAlg = {MenuButton::Initialize, MenuButton::LoadAlg};
 
 // Buttons enabled on any menu, in the menu's order (Quit left out).
 std::vector<MenuButton> EnabledOn(const MenuView& menu) {
@@ -116,7 +115,7 @@ class CommandsTest : public ::testing::Test {
 TEST_F(CommandsTest, ALoadedFileIsMinimizedAndTheMenuComesBackWhole) {
   menu.SetTwelveEnabled(false);
   menu.SetEnabled({MenuButton::Initialize, MenuButton::LoadAlg}, true);
-  const std::string path = DataFile("hand_written.alg");
+  const std::string path = TestDataFile("alg", "hand_written.alg");
   ExpectLoad(path);
   EXPECT_EQ(Run(MenuButton::LoadAlg), CommandOutcome::Done);
   EXPECT_EQ(menu.Enabled(), kTwelve);
@@ -228,15 +227,15 @@ TEST_F(CommandsTest, APartlyReadFileLeavesOnlyLoadAndInitializeUntilReplaced) {
   ASSERT_EQ(EnabledOn(state), kTwelve);
 
   auto loadBroken = [&](const std::string& name, const std::string& detail) {
-    ExpectLoad(DataFile(name));
-    desktop.ExpectMessage(kReaderTitle);
+    ExpectLoad(TestDataFile("alg", name));
+    desktop.ExpectMessage(kAlgReaderTitle);
     EXPECT_EQ(Run(MenuButton::LoadAlg, state), CommandOutcome::Failed) << name;
     EXPECT_NE(desktop.Transcript().back().text.find(detail), std::string::npos)
         << desktop.Transcript().back().text;
     EXPECT_TRUE(wb.alg.PartlyRead) << name;
-    EXPECT_EQ(EnabledOn(state), kLoadAndInitialize) << name;
+    EXPECT_EQ(EnabledOn(state), kInitializeAndLoadAlg) << name;
     state.ShowMenu();
-    EXPECT_EQ(EnabledOn(state), kLoadAndInitialize) << name;
+    EXPECT_EQ(EnabledOn(state), kInitializeAndLoadAlg) << name;
   };
 
   loadBroken("bad_value.alg",
@@ -244,14 +243,14 @@ TEST_F(CommandsTest, APartlyReadFileLeavesOnlyLoadAndInitializeUntilReplaced) {
   EXPECT_EQ(wb.alg.Values[1], 1.5);  // what came before the bad line stays
 
   // A file refused before anything was taken from it keeps the data as broken as they were.
-  ExpectLoad(DataFile("twelve_parameters.alg"));
-  desktop.ExpectMessage(kReaderTitle);
+  ExpectLoad(TestDataFile("alg", "twelve_parameters.alg"));
+  desktop.ExpectMessage(kAlgReaderTitle);
   EXPECT_EQ(Run(MenuButton::LoadAlg, state), CommandOutcome::Refused);
-  EXPECT_EQ(EnabledOn(state), kLoadAndInitialize);
+  EXPECT_EQ(EnabledOn(state), kInitializeAndLoadAlg);
   state.ShowMenu();
-  EXPECT_EQ(EnabledOn(state), kLoadAndInitialize);
+  EXPECT_EQ(EnabledOn(state), kInitializeAndLoadAlg);
 
-  ExpectLoad(DataFile("hand_written.alg"));
+  ExpectLoad(TestDataFile("alg", "hand_written.alg"));
   EXPECT_EQ(Run(MenuButton::LoadAlg, state), CommandOutcome::Done);
   EXPECT_FALSE(wb.alg.PartlyRead);
   EXPECT_EQ(EnabledOn(state), kTwelve);
@@ -270,7 +269,7 @@ TEST_F(CommandsTest, APartlyReadFileLeavesOnlyLoadAndInitializeUntilReplaced) {
   EXPECT_EQ(Run(MenuButton::Initialize, state), CommandOutcome::Done);
   EXPECT_EQ(views.events, std::vector<std::string>{"set-up form"});
   EXPECT_EQ(wb.alg.AlgorithmFilePath, "");
-  EXPECT_EQ(EnabledOn(state), kLoadAndInitialize);
+  EXPECT_EQ(EnabledOn(state), kInitializeAndLoadAlg);
   EXPECT_TRUE(desktop.Failures().empty()) << Failures(desktop);
   EXPECT_EQ(desktop.PendingSteps(), 0u);
 }
@@ -283,7 +282,7 @@ TEST_F(CommandsTest, ARereadThatChangesOnlySettingsBeforeFailingIsHalfRead) {
   testing::TemporaryFolder folder;
   const std::string path = folder.File("edited.alg");
   std::string error;
-  std::vector<std::string> lines = *ReadTextLines(DataFile("hand_written.alg"), error);
+  std::vector<std::string> lines = *ReadTextLines(TestDataFile("alg", "hand_written.alg"), error);
   auto Join = [](const std::vector<std::string>& parts) {
     std::string text;
     for (const std::string& part : parts) text += part + "\n";
@@ -297,10 +296,10 @@ TEST_F(CommandsTest, ARereadThatChangesOnlySettingsBeforeFailingIsHalfRead) {
   lines[5].replace(0, 14, RightJustify("many", 14));           // the maximum of calls
   ASSERT_TRUE(SaveTextFileAtomically(path, ToCrLf(Join(lines)), error)) << error;
   ExpectLoad(path);
-  desktop.ExpectMessage(kReaderTitle);
+  desktop.ExpectMessage(kAlgReaderTitle);
   EXPECT_EQ(Run(MenuButton::LoadAlg, state), CommandOutcome::Failed);
   EXPECT_TRUE(wb.alg.PartlyRead);
-  EXPECT_EQ(EnabledOn(state), kLoadAndInitialize);
+  EXPECT_EQ(EnabledOn(state), kInitializeAndLoadAlg);
   EXPECT_TRUE(desktop.Failures().empty()) << Failures(desktop);
 }
 

@@ -12,17 +12,20 @@
 
 #include "engine/state/workbench.h"
 #include "platform/scripted_desktop.h"
+#include "tests/support/file_bytes.h"
 
 namespace estimetrix {
 namespace {
 
 namespace fs = std::filesystem;
 
+using testing::FileBytes;
+
 std::string Sp(int n) {
   return std::string(static_cast<size_t>(n), ' ');
 }
 
-std::vector<std::string> Lines(const std::string& text, const std::string& end = "\n") {
+std::vector<std::string> SplitLines(const std::string& text, const std::string& end = "\n") {
   std::vector<std::string> lines;
   size_t start = 0;
   for (size_t at = text.find(end); at != std::string::npos; at = text.find(end, start)) {
@@ -31,13 +34,6 @@ std::vector<std::string> Lines(const std::string& text, const std::string& end =
   }
   if (start < text.size()) lines.push_back(text.substr(start));
   return lines;
-}
-
-std::string FileBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
 }
 
 // A workbench holding covariance results as a calculation leaves them.
@@ -81,7 +77,7 @@ class CovarianceReportTest : public ::testing::Test {
     wb.covariance.GridSummaryValid[k] = false;
   }
 
-  std::vector<std::string> Report() { return Lines(BuildCovarianceReport(wb, desktop)); }
+  std::vector<std::string> Report() { return SplitLines(BuildCovarianceReport(wb, desktop)); }
 
   Workbench wb;
   ScriptedDesktop desktop;
@@ -235,8 +231,8 @@ TEST_F(CovarianceFileTest, FilePositionsAreAContract) {
   ASSERT_EQ(Save(text, path), path);
 
   const std::string bytes = FileBytes(path);
-  EXPECT_EQ(Lines(bytes, "\r\n").size(), Lines(bytes, "\n").size()) << "CR LF line ends";
-  std::vector<std::string> file = Lines(bytes, "\r\n");
+  EXPECT_EQ(SplitLines(bytes, "\r\n").size(), SplitLines(bytes, "\n").size()) << "CR LF line ends";
+  std::vector<std::string> file = SplitLines(bytes, "\r\n");
   EXPECT_EQ(file[0], "Originally saved with the file name: " + path);
   EXPECT_EQ(file[1], "");
   const int N = 12;
@@ -284,12 +280,12 @@ TEST_F(CovarianceFileTest, SaveDialogueAndRepeatedSaves) {
   const std::string second = (dir / "second.cov").string();
   ASSERT_TRUE(Save(text, first));
   ASSERT_TRUE(Save(text, second));
-  std::vector<std::string> lines = Lines(FileBytes(second), "\r\n");
+  std::vector<std::string> lines = SplitLines(FileBytes(second), "\r\n");
   EXPECT_EQ(lines[0], "Originally saved with the file name: " + second);
   EXPECT_EQ(lines[1], "");
   EXPECT_EQ(lines[2], "Originally saved with the file name: " + first);
   EXPECT_EQ(lines[3], "");
-  EXPECT_EQ(lines[4], Lines(report)[0]);
+  EXPECT_EQ(lines[4], SplitLines(report)[0]);
   EXPECT_TRUE(desktop.Failures().empty());
 }
 

@@ -45,7 +45,7 @@ class CrossModel : public QuadraticModel {
 };
 
 // Records what the calculation did to the windows.
-struct RecordingViews : CovarianceViews {
+struct RecordingCovarianceViews : CovarianceViews {
   void EditAlgorithmDataAndWait() override { ++editorOpened; }
   void ShowProgress() override { ++progressShown; }
   void AppendLog(const std::string& text) override { log += text; }
@@ -103,7 +103,7 @@ class CovarianceTest : public ::testing::Test {
   Workbench wb;
   CrossModel* model = nullptr;
   ScriptedDesktop desktop;
-  RecordingViews views;
+  RecordingCovarianceViews views;
 };
 
 // With q = 0.5 the -ln[L] Hessian of rows 1-2 is [[1, 0.5], [0.5, 1]], whose

@@ -15,19 +15,14 @@
 #include "engine/state/report_file.h"
 #include "platform/text_file.h"
 #include "tests/support/evaluation_session.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/temporary_folder.h"
 
 namespace estimetrix {
 namespace {
 
 using testing::EvaluationSession;
-
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using testing::FileBytes;
 
 TEST(LikelihoodProfile, FourPointsBecomeFiveAroundTheValueWithOneEvaluationEach) {
   EvaluationSession s(2);
@@ -125,9 +120,9 @@ TEST(LikelihoodProfile, SavedProfileFileIsByteExact) {
   std::string text = s.views.Report(ReportKind::Profile), error;
   const std::string path = folder.File("small.mlc");
   ASSERT_TRUE(WriteReportFile(path, text, error)) << error;
-  EXPECT_EQ(ReadBytes(path),
+  EXPECT_EQ(FileBytes(path),
             ToCrLf(SavedReportHeader(path)) +
-                ReadBytes(std::string(ESTIMETRIX_TEST_DATA) + "/evaluation/small.mlc"));
+                FileBytes(std::string(ESTIMETRIX_TEST_DATA) + "/evaluation/small.mlc"));
 }
 
 }  // namespace

@@ -14,7 +14,7 @@ namespace {
 
 using testing::QuadraticModel;
 
-struct RecordingView : OneFunctionView {
+struct RecordingOneFunctionView : OneFunctionView {
   void Show() override { ++shown; }
   void SetText(const std::string& value) override { text = value; }
   int shown = 0;
@@ -22,8 +22,8 @@ struct RecordingView : OneFunctionView {
 };
 
 // A workbench whose quadratic model (offset 0.25) has been initialised.
-struct Bench {
-  explicit Bench(int n) {
+struct QuadraticBench {
+  explicit QuadraticBench(int n) {
     auto owned = std::make_unique<QuadraticModel>(n, 0.25);
     model = owned.get();
     wb.model = std::move(owned);
@@ -35,7 +35,7 @@ struct Bench {
 };
 
 TEST(EvaluateObjective, WithoutPriorsIsExactlyTheModelsValue) {
-  Bench bench(2);
+  QuadraticBench bench(2);
   Workbench& wb = bench.wb;
   wb.alg.Values[1] = 0.1;
   wb.alg.Values[2] = -4.7;
@@ -55,7 +55,7 @@ TEST(EvaluateObjective, WithoutPriorsIsExactlyTheModelsValue) {
 }
 
 TEST(EvaluateObjective, TheModelSeesFollowersAlreadyMoved) {
-  Bench bench(3);
+  QuadraticBench bench(3);
   Workbench& wb = bench.wb;
   wb.alg.FuseCodes[1] = "B";
   wb.alg.FuseCodes[3] = "B";
@@ -69,7 +69,7 @@ TEST(EvaluateObjective, TheModelSeesFollowersAlreadyMoved) {
 }
 
 TEST(OneFunctionCall, ReportsTheValuesAndTheTimeInTheWindow) {
-  Bench bench(2);
+  QuadraticBench bench(2);
   Workbench& wb = bench.wb;
   wb.alg.Values[1] = 1.5;
   wb.alg.Values[2] = -2500;
@@ -80,7 +80,7 @@ TEST(OneFunctionCall, ReportsTheValuesAndTheTimeInTheWindow) {
   desktop.SetYieldHook([&] {
     if (panelWhileRunning.empty()) panelWhileRunning = desktop.Status(StatusBar::Progress, 1);
   });
-  RecordingView view;
+  RecordingOneFunctionView view;
 
   EXPECT_EQ(OneFunctionCall(wb, desktop, view), 0.5 + 2502.0 * 2502.0);
   EXPECT_EQ(view.shown, 1);
@@ -104,10 +104,10 @@ TEST(OneFunctionCall, SecondsAreRoundedToHundredths) {
   // The last case runs over midnight, where the clock starts again at 0.
   for (Case c : {Case{1000, 0.254, "0.25"}, Case{1000, 0.257, "0.26"}, Case{1000, 0, "0"},
                  Case{86399.9, -86399.6, "0.4"}}) {
-    Bench bench(1);
+    QuadraticBench bench(1);
     ScriptedDesktop desktop;
     desktop.SetClock(c.start, c.tick);
-    RecordingView view;
+    RecordingOneFunctionView view;
     OneFunctionCall(bench.wb, desktop, view);
     EXPECT_NE(view.text.find(std::string("about ") + c.seconds + " seconds\n"), std::string::npos)
         << view.text;
@@ -115,11 +115,11 @@ TEST(OneFunctionCall, SecondsAreRoundedToHundredths) {
 }
 
 TEST(OneFunctionCall, ANonFiniteObjectiveIsReported) {
-  Bench bench(1);
+  QuadraticBench bench(1);
   bench.model->offset = std::nan("");
   ScriptedDesktop desktop;
   desktop.ExpectMessage("One function call");
-  RecordingView view;
+  RecordingOneFunctionView view;
   EXPECT_TRUE(std::isnan(OneFunctionCall(bench.wb, desktop, view)));
   EXPECT_EQ(desktop.Transcript().at(0).icon, Icon::Exclamation);
   EXPECT_TRUE(desktop.Failures().empty());

@@ -19,6 +19,7 @@
 #include "engine/state/report_file.h"
 #include "platform/text_file.h"
 #include "tests/support/evaluation_session.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/nist_model.h"
 #include "tests/support/temporary_folder.h"
 
@@ -26,6 +27,7 @@ namespace estimetrix {
 namespace {
 
 using testing::EvaluationSession;
+using testing::FileBytes;
 
 // Only the first `free` parameters move; the evaluated one (1) sits at its
 // likelihood's centre with steps that span +-4 SD over P points, the others
@@ -49,13 +51,6 @@ int ReportPoints(const std::string& report) {
   while (std::getline(lines, line))
     if (line.size() > 9 && line.compare(5, 4, "    ") == 0 && line[4] != ' ') ++count;
   return count;
-}
-
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 TEST(Posterior, PointCountsAreRaisedToOddNumbersAndSetTheCalls) {
@@ -351,12 +346,11 @@ TEST(Posterior, SavedPosteriorAndGridFilesAreByteExact) {
   s.answers.gridFile = folder.File("small.grd");
   ASSERT_EQ(s.Posterior(), CommandOutcome::Done);
   const std::string data = std::string(ESTIMETRIX_TEST_DATA) + "/evaluation/";
-  EXPECT_EQ(ReadBytes(folder.File("small.grd")), ReadBytes(data + "small.grd"));
+  EXPECT_EQ(FileBytes(folder.File("small.grd")), FileBytes(data + "small.grd"));
   std::string text = s.views.Report(ReportKind::Posterior), error;
   const std::string path = folder.File("small.pos");
   ASSERT_TRUE(WriteReportFile(path, text, error)) << error;
-  EXPECT_EQ(ReadBytes(path),
-            ToCrLf(SavedReportHeader(path)) + ReadBytes(data + "small.pos"));
+  EXPECT_EQ(FileBytes(path), ToCrLf(SavedReportHeader(path)) + FileBytes(data + "small.pos"));
   // The grid file's save dialogue.
   for (const DialogRecord& record : s.desktop.Transcript()) {
     if (record.kind != DialogKind::SaveFile) continue;

@@ -239,7 +239,7 @@ TEST_F(PriorCommandsTest, ClosingTheEditorSetsTheScaleOfThePriorTerm) {
   ExpectScriptDone();
 }
 
-class RecordingViews : public CommandViews {
+class RecordingPriorViews : public CommandViews {
  public:
   OneFunctionView& OneFunction() override { std::abort(); }
   SimplexView& Simplex() override { std::abort(); }
@@ -258,7 +258,7 @@ class RecordingViews : public CommandViews {
 };
 
 TEST_F(PriorCommandsTest, TheChooserSetsResetsAndLoadsPriors) {
-  RecordingViews views;
+  RecordingPriorViews views;
   CommandContext ctx{wb, desktop, menu, views};
   wb.state.SimplexRetained = true;
   EXPECT_EQ(BayesianPriorsCommand(ctx), CommandOutcome::Done);

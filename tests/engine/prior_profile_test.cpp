@@ -28,7 +28,7 @@ struct RecordingPlots : NullPlotView {
   std::vector<DistributionPlot> shown;
 };
 
-Workbench Bench(int n) {
+Workbench ProfileBench(int n) {
   Workbench wb;
   wb.alg.ParameterCount = n;
   wb.alg.Values.Resize(1, n, 0.0);
@@ -38,7 +38,7 @@ Workbench Bench(int n) {
   return wb;
 }
 
-void SetPrior(Workbench& wb, int i, PriorType type, double term1, double term2) {
+void SetProfilePrior(Workbench& wb, int i, PriorType type, double term1, double term2) {
   wb.priors.Type[i] = type;
   wb.priors.Term1[i] = term1;
   wb.priors.Term2[i] = term2;
@@ -59,8 +59,8 @@ struct Views {
 };
 
 TEST(ProfilePriorDistribution, GaussianDialogueGridPlotAndTable) {
-  Workbench wb = Bench(3);
-  SetPrior(wb, 2, PriorType::N, 2.0, 0.5);
+  Workbench wb = ProfileBench(3);
+  SetProfilePrior(wb, 2, PriorType::N, 2.0, 0.5);
   ScriptedDesktop desktop;
   ExpectRun(desktop, "2", "0");
   Views run;
@@ -93,8 +93,8 @@ TEST(ProfilePriorDistribution, GaussianDialogueGridPlotAndTable) {
 
 TEST(ProfilePriorDistribution, PointCountsAndAnswersThatAreAskedAgain) {
   for (const auto& [asked, points] : {std::pair{"100", 101}, {"1", 3}, {"2", 3}, {"7", 7}}) {
-    Workbench wb = Bench(1);
-    SetPrior(wb, 1, PriorType::S, 1.0, 0.2);
+    Workbench wb = ProfileBench(1);
+    SetProfilePrior(wb, 1, PriorType::S, 1.0, 0.2);
     ScriptedDesktop desktop;
     ExpectRun(desktop, "1", asked);
     Views run;
@@ -106,8 +106,8 @@ TEST(ProfilePriorDistribution, PointCountsAndAnswersThatAreAskedAgain) {
   }
 
   // Text, out-of-range numbers and fractions are asked again with the same prompt.
-  Workbench wb = Bench(2);
-  SetPrior(wb, 2, PriorType::D, 0.0, 1.0);
+  Workbench wb = ProfileBench(2);
+  SetProfilePrior(wb, 2, PriorType::D, 0.0, 1.0);
   ScriptedDesktop desktop;
   desktop.ExpectMessage(kTitle, Answer::Ok);
   desktop.ExpectMessage(kTitle, Answer::Ok);
@@ -122,8 +122,8 @@ TEST(ProfilePriorDistribution, PointCountsAndAnswersThatAreAskedAgain) {
 }
 
 TEST(ProfilePriorDistribution, UniformPriorsEmptyAnswersAndCancelGoBack) {
-  Workbench wb = Bench(2);
-  SetPrior(wb, 2, PriorType::N, 0.0, 0.0);  // an SD of 0 cannot be profiled
+  Workbench wb = ProfileBench(2);
+  SetProfilePrior(wb, 2, PriorType::N, 0.0, 0.0);  // an SD of 0 cannot be profiled
   ScriptedDesktop desktop;
   ExpectRun(desktop, "1", std::nullopt);
   desktop.ExpectMessage(kTitle);  // nothing to plot for a uniform prior
@@ -146,8 +146,8 @@ TEST(ProfilePriorDistribution, UniformPriorsEmptyAnswersAndCancelGoBack) {
 
 TEST(ProfilePriorDistribution, DomainsOfTheBoundedFamilies) {
   // Beta: from 1E-6 to 0.999999.
-  Workbench wb = Bench(1);
-  SetPrior(wb, 1, PriorType::B, 0.3, 0.1);
+  Workbench wb = ProfileBench(1);
+  SetProfilePrior(wb, 1, PriorType::B, 0.3, 0.1);
   ScriptedDesktop desktop;
   ExpectRun(desktop, "1", "11");
   Views run;
@@ -158,7 +158,7 @@ TEST(ProfilePriorDistribution, DomainsOfTheBoundedFamilies) {
 
   // Gamma near 0: spread from 1E-6 to the mean + 5 SD, and the density over
   // that spread integrates to about 1 (the spacing used is the spread one).
-  SetPrior(wb, 1, PriorType::G, 1.0, 0.5);
+  SetProfilePrior(wb, 1, PriorType::G, 1.0, 0.5);
   ExpectRun(desktop, "1", "201");
   ASSERT_TRUE(ProfilePriorDistribution(wb, desktop, 1, run.reports, run.plots));
   const DistributionPoints& g = wb.priorProfile;
@@ -173,8 +173,8 @@ TEST(ProfilePriorDistribution, DomainsOfTheBoundedFamilies) {
 
 TEST(PriorDistributionsText, ThreePointTableByteForByte) {
   // A Gaussian of mean 0 and SD 1 on three points: -5, 0 and 5 (h = 5).
-  Workbench wb = Bench(1);
-  SetPrior(wb, 1, PriorType::N, 0.0, 1.0);
+  Workbench wb = ProfileBench(1);
+  SetProfilePrior(wb, 1, PriorType::N, 0.0, 1.0);
   ScriptedDesktop desktop;
   ExpectRun(desktop, "1", "3");
   Views run;

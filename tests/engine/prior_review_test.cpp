@@ -8,7 +8,7 @@ namespace estimetrix {
 namespace {
 
 // The text after the fixed explanation, which ends with two empty lines.
-std::string Lines(const std::string& review) {
+std::string AfterExplanation(const std::string& review) {
   const size_t end = review.find("*.pdp files.\n\n\n");
   return end == std::string::npos ? review : review.substr(end + 15);
 }
@@ -21,7 +21,7 @@ TEST(ReviewPriors, AllUniformListsNoParameterAndACertainModel) {
   EXPECT_EQ(review.substr(0, 97),
             "Note: Here is a chance to review the likelihood of your current parameter estimates "
             "relative to \n");
-  EXPECT_EQ(Lines(review),
+  EXPECT_EQ(AfterExplanation(review),
             "\n           The entire model has a prior -ln[L] of     0.00 and a prior likelihood "
             "of 1.000000\n");
 }
@@ -40,7 +40,7 @@ TEST(ReviewPriors, ShowsEachPriorsOwnTermAtTheCurrentValues) {
   set(1, PriorType::N, 2.0, 0.5, 3.0);
   set(2, PriorType::S, 0.0, 1.0, 0.0);
   set(4, PriorType::G, 0.0, 1.0, -12.5);
-  EXPECT_EQ(Lines(ReviewPriors(wb)),
+  EXPECT_EQ(AfterExplanation(ReviewPriors(wb)),
             "Parameter   1 at  3.000E+00 has a prior -ln[L] of     2.00 and a prior likelihood of "
             "0.135335\n"
             "Parameter   2 at  0.000E+00 has a prior -ln[L] of     0.69 and a prior likelihood of "
@@ -54,7 +54,7 @@ TEST(ReviewPriors, ShowsEachPriorsOwnTermAtTheCurrentValues) {
   // A support penalty is printed in exponent form, neither cut to its first
   // eight digits nor spelt out in full; the total counts it.
   set(4, PriorType::E, 4.0, 4.0, -1.0);
-  EXPECT_EQ(Lines(ReviewPriors(wb)),
+  EXPECT_EQ(AfterExplanation(ReviewPriors(wb)),
             "Parameter   1 at  3.000E+00 has a prior -ln[L] of     2.00 and a prior likelihood of "
             "0.135335\n"
             "Parameter   2 at  0.000E+00 has a prior -ln[L] of     0.69 and a prior likelihood of "
@@ -64,7 +64,7 @@ TEST(ReviewPriors, ShowsEachPriorsOwnTermAtTheCurrentValues) {
             "\n           The entire model has a prior -ln[L] of 1.000E+20 and a prior likelihood "
             "of 0.000000\n");
   set(4, PriorType::E, 4.0, 4.0, -1e115);
-  EXPECT_NE(Lines(ReviewPriors(wb)).find(" has a prior -ln[L] of 1.000E+250 and"),
+  EXPECT_NE(AfterExplanation(ReviewPriors(wb)).find(" has a prior -ln[L] of 1.000E+250 and"),
             std::string::npos);
 }
 

@@ -9,15 +9,14 @@
 #include "engine/state/workbench.h"
 #include "platform/scripted_desktop.h"
 #include "tests/support/temporary_folder.h"
+#include "tests/support/test_data.h"
 
 namespace estimetrix {
 namespace {
 
-std::string DataFile(const std::string& name) {
-  return std::string(ESTIMETRIX_TEST_DATA) + "/priors/" + name;
-}
+using testing::TestDataFile;
 
-Workbench Bench(int n) {
+Workbench PriorsBench(int n) {
   Workbench wb;
   wb.alg.ParameterCount = n;
   wb.priors.Resize(n);
@@ -49,7 +48,7 @@ TEST(PriorsFile, FixedColumnsWithSignPositionAndUnusedWords) {
 
 TEST(PriorsFile, SavedTableReadsBackAtFourSignificantDigits) {
   testing::TemporaryFolder folder;
-  Workbench wb = Bench(3);
+  Workbench wb = PriorsBench(3);
   SetPrior(wb.priors, 1, PriorType::G, 1.23456, 0.987654);
   SetPrior(wb.priors, 3, PriorType::T, -2500.0, 0.01, "12.34567", "0.1");
   ScriptedDesktop desktop;
@@ -63,7 +62,7 @@ TEST(PriorsFile, SavedTableReadsBackAtFourSignificantDigits) {
   bytes << in.rdbuf();
   EXPECT_EQ(bytes.str().substr(0, 3), "3\r\n");
 
-  Workbench loaded = Bench(3);
+  Workbench loaded = PriorsBench(3);
   desktop.ExpectMessage("Bayes information");
   ASSERT_TRUE(ReadPriorsFile(loaded, desktop, path));
   EXPECT_EQ(desktop.Transcript().at(1).text, "Bayesian Priors file " + path + " has been loaded");
@@ -80,18 +79,18 @@ TEST(PriorsFile, SavedTableReadsBackAtFourSignificantDigits) {
 
   // Lower-case letters in a hand-made file read as upper case.
   desktop.ExpectMessage("Bayes information");
-  ASSERT_TRUE(ReadPriorsFile(loaded, desktop, DataFile("lower_case.pri")));
+  ASSERT_TRUE(ReadPriorsFile(loaded, desktop, TestDataFile("priors", "lower_case.pri")));
   EXPECT_EQ(loaded.priors.Type[2], PriorType::S);
   EXPECT_EQ(loaded.priors.Type[3], PriorType::N);
 }
 
 TEST(PriorsFile, CountMismatchSwitchesPriorsOffAndKeepsTheTable) {
-  Workbench wb = Bench(13);
+  Workbench wb = PriorsBench(13);
   SetPrior(wb.priors, 5, PriorType::N, 1.0, 0.1);
   wb.state.PriorsActive = true;
   ScriptedDesktop desktop;
   desktop.ExpectMessage("Bayes information");
-  const std::string path = DataFile("twelve_parameters.pri");
+  const std::string path = TestDataFile("priors", "twelve_parameters.pri");
   EXPECT_FALSE(ReadPriorsFile(wb, desktop, path));
   EXPECT_EQ(desktop.Transcript().at(0).text,
             "Bayesian priors file  " + path +
@@ -111,12 +110,12 @@ TEST(PriorsFile, BrokenFilesLeaveThePriorsInForce) {
       {"no_such_file.pri", "could not be read"},
   };
   for (const auto& [file, says] : cases) {
-    Workbench wb = Bench(3);
+    Workbench wb = PriorsBench(3);
     SetPrior(wb.priors, 1, PriorType::E, 2.0, 2.0);
     wb.state.PriorsActive = true;
     ScriptedDesktop desktop;
     desktop.ExpectMessage("Bayes information");
-    EXPECT_FALSE(ReadPriorsFile(wb, desktop, DataFile(file))) << file;
+    EXPECT_FALSE(ReadPriorsFile(wb, desktop, TestDataFile("priors", file))) << file;
     ASSERT_EQ(desktop.Transcript().size(), 1u) << file;
     EXPECT_NE(desktop.Transcript()[0].text.find(says), std::string::npos) << file;
     EXPECT_TRUE(wb.state.PriorsActive) << file;
@@ -124,11 +123,11 @@ TEST(PriorsFile, BrokenFilesLeaveThePriorsInForce) {
   }
 
   // A prior that cannot be evaluated loads, with a warning naming it.
-  Workbench wb = Bench(3);
+  Workbench wb = PriorsBench(3);
   ScriptedDesktop desktop;
   desktop.ExpectMessage("Bayes information");
   desktop.ExpectMessage("Bayes information");
-  ASSERT_TRUE(ReadPriorsFile(wb, desktop, DataFile("unusable_priors.pri")));
+  ASSERT_TRUE(ReadPriorsFile(wb, desktop, TestDataFile("priors", "unusable_priors.pri")));
   EXPECT_NE(desktop.Transcript().at(1).text.find("parameter 2 has an SD of 0."), std::string::npos);
 
   // A save that cannot be written is reported and changes nothing.
@@ -146,11 +145,11 @@ TEST(PriorsFile, BrokenFilesLeaveThePriorsInForce) {
 // that fall without bound. They load with the warning that names them, and
 // the review neither scores them nor claims a total.
 TEST(PriorsFile, ImproperPriorsAreNamedOnLoadingAndLeaveTheReviewWithoutATotal) {
-  Workbench wb = Bench(4);
+  Workbench wb = PriorsBench(4);
   ScriptedDesktop desktop;
   desktop.ExpectMessage("Bayes information");
   desktop.ExpectMessage("Bayes information");
-  ASSERT_TRUE(ReadPriorsFile(wb, desktop, DataFile("improper_priors.pri")));
+  ASSERT_TRUE(ReadPriorsFile(wb, desktop, TestDataFile("priors", "improper_priors.pri")));
   ASSERT_EQ(desktop.Transcript().size(), 2u);
   EXPECT_EQ(desktop.Transcript()[1].text,
             "The Beta prior of parameter 1 needs a mean between 0 and 1.\n"

@@ -26,9 +26,9 @@ namespace {
 using testing::QuadraticModel;
 
 // A model whose objective is any function of the parameter vector.
-class FunctionModel : public Model {
+class SimplexFunctionModel : public Model {
  public:
-  explicit FunctionModel(std::function<double(const Vector&)> f) : f_(std::move(f)) {}
+  explicit SimplexFunctionModel(std::function<double(const Vector&)> f) : f_(std::move(f)) {}
   void MODEL(double& objective, Vector& parameters, Vector&, StringArray&, StringArray&, int&,
              int NF, int&, Vector&, Matrix&, int&) override {
     flagsSeen.push_back(NF);
@@ -47,7 +47,7 @@ class FunctionModel : public Model {
   std::function<double(const Vector&)> f_;
 };
 
-class RecordingView : public SimplexView {
+class RecordingSimplexView : public SimplexView {
  public:
   void Open() override { ++opened; }
   void SetUpperText(const std::string& text) override {
@@ -104,7 +104,7 @@ class SimplexTest : public ::testing::Test {
   }
   void UseFunction(std::function<double(const Vector&)> f, std::vector<double> values,
                    std::vector<double> steps) {
-    auto model = std::make_unique<FunctionModel>(std::move(f));
+    auto model = std::make_unique<SimplexFunctionModel>(std::move(f));
     function = model.get();
     Setup(std::move(model), std::move(values), std::move(steps));
   }
@@ -121,9 +121,9 @@ class SimplexTest : public ::testing::Test {
 
   Workbench wb;
   StatusRecordingDesktop desktop;
-  RecordingView view;
+  RecordingSimplexView view;
   QuadraticModel* quadratic = nullptr;
-  FunctionModel* function = nullptr;
+  SimplexFunctionModel* function = nullptr;
 };
 
 // "Note: 7 iterations, ..." -> 7
@@ -220,7 +220,7 @@ TEST_F(SimplexTest, TerminalFrequencyPacesTheReportsAndZeroLimitNeverConverges) 
   // Frequency 0: no pane text at all, not even when the run stops.
   Workbench fresh;
   std::swap(wb, fresh);
-  view = RecordingView();
+  view = RecordingSimplexView();
   UseQuadratic(2);
   wb.alg.SimplexLimit = 0;
   wb.alg.TerminalOutputFrequency = 0;

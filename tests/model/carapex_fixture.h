@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "model/data_files.h"
 #include "model/parameter_layout.h"
 #include "tests/support/carapex_harness.h"
 
@@ -12,6 +13,16 @@ namespace estimetrix::testing {
 
 inline std::string ModelDataFile(const std::string& name) {
   return std::string(ESTIMETRIX_TEST_DATA) + "/model/" + name;
+}
+
+// Data arrays sized for `series` size-frequency series, cells counted from
+// `firstCell`, and nothing read into them.
+inline ModelData SizedModelData(int series, int firstCell = 1) {
+  ModelData data;
+  data.SeriesCount = series;
+  data.FirstCell = firstCell;
+  SizeDataArrays(data);
+  return data;
 }
 
 struct CarapexHarness : CarapexModelHarness {

@@ -19,14 +19,7 @@ namespace estimetrix {
 namespace {
 
 using testing::ModelDataFile;
-
-ModelData Configured(int series, int firstCell = 1) {
-  ModelData data;
-  data.SeriesCount = series;
-  data.FirstCell = firstCell;
-  SizeDataArrays(data);
-  return data;
-}
+using testing::SizedModelData;
 
 // Writes a generated file into this test program's own temporary folder.
 std::string WriteTemporary(const std::string& name, const std::string& text) {
@@ -47,7 +40,7 @@ std::string EvenCells(int count) {
 }
 
 TEST(FrequencyFile, ReadsColumnsTotalsAndCellWidth) {
-  ModelData data = Configured(2);
+  ModelData data = SizedModelData(2);
   ASSERT_FALSE(ReadFrequencyFile(ModelDataFile("uneven_within_tolerance.dat"), data));
   EXPECT_EQ(data.CellCount, 4);
   EXPECT_DOUBLE_EQ(data.CellWidth, 1.0);
@@ -60,7 +53,7 @@ TEST(FrequencyFile, ReadsColumnsTotalsAndCellWidth) {
 }
 
 TEST(FrequencyFile, CellsBeforeTheFirstCellCountForSpacingButStoreZero) {
-  ModelData data = Configured(1, 3);
+  ModelData data = SizedModelData(1, 3);
   ASSERT_FALSE(ReadFrequencyFile(ModelDataFile("five_cells.dat"), data));
   EXPECT_EQ(data.CellCount, 5);
   EXPECT_DOUBLE_EQ(data.Midpoints[1], 0.5);
@@ -71,7 +64,7 @@ TEST(FrequencyFile, CellsBeforeTheFirstCellCountForSpacingButStoreZero) {
 }
 
 TEST(FrequencyFile, LenientFieldsLfLineEndsAndTrailingBlankLines) {
-  ModelData data = Configured(1);
+  ModelData data = SizedModelData(1);
   ASSERT_FALSE(ReadFrequencyFile(ModelDataFile("messy_frequencies_lf.dat"), data));
   EXPECT_EQ(data.CellCount, 4);  // the two blank lines at the end are not cells
   EXPECT_DOUBLE_EQ(data.ObservedFrequency(1, 2), 2.5);
@@ -82,30 +75,30 @@ TEST(FrequencyFile, LenientFieldsLfLineEndsAndTrailingBlankLines) {
 }
 
 TEST(FrequencyFile, FatalConditions) {
-  ModelData uneven = Configured(1);
+  ModelData uneven = SizedModelData(1);
   auto error = ReadFrequencyFile(ModelDataFile("uneven_midpoints.dat"), uneven);
   ASSERT_TRUE(error);
   EXPECT_EQ(error->title, "Fatal error - analysis stops");
   EXPECT_EQ(error->text,
             "Inconsistency in frequency midpoint interval near record 4. Tolerance is 0.1%.");
 
-  ModelData full = Configured(1);
+  ModelData full = SizedModelData(1);
   EXPECT_FALSE(ReadFrequencyFile(WriteTemporary("250.dat", EvenCells(250)), full));
   EXPECT_EQ(full.CellCount, 250);
-  ModelData over = Configured(1);
+  ModelData over = SizedModelData(1);
   error = ReadFrequencyFile(WriteTemporary("251.dat", EvenCells(251)), over);
   ASSERT_TRUE(error);
   EXPECT_EQ(error->title, "Fatal error - analysis stops");
   EXPECT_EQ(error->text, "Maximum number of 250 frequency cells exceeded");
 
-  ModelData negative = Configured(1);
+  ModelData negative = SizedModelData(1);
   error = ReadFrequencyFile(WriteTemporary("negative.dat", "M,A\n    0.5,    1\n    1.5,   -2\n"),
                             negative);
   ASSERT_TRUE(error);
   EXPECT_EQ(error->text,
             "Frequency    -2 in record 2, series 1 is negative; frequencies must be counts.");
 
-  ModelData missing = Configured(1);
+  ModelData missing = SizedModelData(1);
   error = ReadFrequencyFile(ModelDataFile("no_such_file.dat"), missing);
   ASSERT_TRUE(error);
   EXPECT_NE(error->text.find("no_such_file.dat"), std::string::npos);
@@ -137,13 +130,13 @@ TEST(DataFiles, FilesWithoutRecordsAreRefused) {
            {"labels_then_blanks.dat", "Midpoint,A\r\n   \r\n\r\n"},
            {"one_long_line.dat", std::string(100000, '7')}}) {
     const std::string path = WriteTemporary(name, text);
-    ModelData sizes = Configured(1);
+    ModelData sizes = SizedModelData(1);
     ExpectRefusal(ReadFrequencyFile(path, sizes), kFrequencyError, path, {noRecords});
-    ModelData growth = Configured(0);
+    ModelData growth = SizedModelData(0);
     ExpectRefusal(ReadIncrementFile(path, growth), kIncrementError, path, {noRecords});
   }
   // An empty device: refused, whether as no records or as not a file.
-  ModelData device = Configured(1);
+  ModelData device = SizedModelData(1);
   auto error = ReadFrequencyFile("/dev/null", device);
   ASSERT_TRUE(error);
   EXPECT_NE(error->text.find("/dev/null"), std::string::npos);
@@ -151,13 +144,13 @@ TEST(DataFiles, FilesWithoutRecordsAreRefused) {
 
 TEST(DataFiles, BinaryAndUtf16FilesAreRefused) {
   const std::string nuls = WriteTemporary("nuls.dat", std::string(300, '\0'));
-  ModelData data = Configured(1);
+  ModelData data = SizedModelData(1);
   ExpectRefusal(ReadFrequencyFile(nuls, data), kFrequencyError, nuls,
                 {"NUL bytes in line 1 (the field labels)", "must be plain text"});
 
   const std::string utf16 = ModelDataFile("utf16_frequencies.dat");
   ExpectRefusal(ReadFrequencyFile(utf16, data), kFrequencyError, utf16, {"NUL bytes"});
-  ModelData growth = Configured(0);
+  ModelData growth = SizedModelData(0);
   ExpectRefusal(ReadIncrementFile(utf16, growth), kIncrementError, utf16, {"NUL bytes"});
 
   // Noise further down names its record.
@@ -171,26 +164,26 @@ TEST(DataFiles, BinaryAndUtf16FilesAreRefused) {
 TEST(FrequencyFile, SeriesAndCellsTheModelCannotFitAreRefused) {
   // More series asked for than the file has count columns.
   const std::string small = ModelDataFile("small_frequencies.dat");
-  ModelData three = Configured(3);
+  ModelData three = SizedModelData(3);
   ExpectRefusal(
       ReadFrequencyFile(small, three), kFrequencyError, small,
       {"Series 2 has no column", "columns 15-19", "asks for 3 series", "count columns for 1."});
-  ModelData two = Configured(2);
+  ModelData two = SizedModelData(2);
   EXPECT_FALSE(ReadFrequencyFile(ModelDataFile("two_series.dat"), two));
 
   // A series that counts nothing in the cells evaluated.
   const std::string quiet = WriteTemporary("quiet.dat",
                                            "M,A,B\n    0.5,    4,    0\n    1.5,    1,    0\n"
                                            "    2.5,    0,    0\n");
-  ModelData data = Configured(2);
+  ModelData data = SizedModelData(2);
   ExpectRefusal(ReadFrequencyFile(quiet, data), kFrequencyError, quiet,
                 {"Series 2 has no count above 0 in records 1 to 3"});
-  data = Configured(1, 3);  // series 1 counts only before the first cell evaluated
+  data = SizedModelData(1, 3);  // series 1 counts only before the first cell evaluated
   ExpectRefusal(ReadFrequencyFile(quiet, data), kFrequencyError, quiet,
                 {"Series 1 has no count above 0 in record 3 (the cells evaluated)"});
 
   // A first cell beyond the last record.
-  data = Configured(1, 6);
+  data = SizedModelData(1, 6);
   const std::string five = ModelDataFile("five_cells.dat");
   ExpectRefusal(ReadFrequencyFile(five, data), kFrequencyError, five,
                 {"first cell evaluated is 6", "holds only 5 records"});
@@ -201,7 +194,7 @@ TEST(FrequencyFile, MidpointsMustRise) {
            {"equal.dat", "    0.5"}, {"falling.dat", "   -0.5"}}) {
     const std::string path =
         WriteTemporary(name, "M,A\n    0.5,    1\n" + second + ",    2\n" + second + ",    3\n");
-    ModelData data = Configured(1);
+    ModelData data = SizedModelData(1);
     ExpectRefusal(ReadFrequencyFile(path, data), kFrequencyError, path,
                   {"Midpoint " + std::string(second.substr(second.find_first_not_of(' '))) +
                        " in record 2 (line 3) is not above midpoint 0.5 in record 1",
@@ -209,7 +202,7 @@ TEST(FrequencyFile, MidpointsMustRise) {
   }
   // One record gives no cell width at all.
   const std::string single = WriteTemporary("single.dat", "M,A\n    0.5,    1\n");
-  ModelData data = Configured(1);
+  ModelData data = SizedModelData(1);
   ExpectRefusal(ReadFrequencyFile(single, data), kFrequencyError, single,
                 {"only 1 record", "at least 2 records"});
 }
@@ -224,11 +217,11 @@ std::string ThreeCells(const std::string& name, const std::string& first, const 
 TEST(FrequencyFile, CountsMustBeFiniteAndPlausible) {
   for (const std::string count : {"1E+10", "9E999"}) {
     const std::string path = ThreeCells("huge.dat", "    1", "    2", count);
-    ModelData data = Configured(1);
+    ModelData data = SizedModelData(1);
     ExpectRefusal(ReadFrequencyFile(path, data), kFrequencyError, path,
                   {"Frequency " + count + " in record 3 (line 4), series 1 is above 1000000000"});
   }
-  ModelData limit = Configured(1);
+  ModelData limit = SizedModelData(1);
   ASSERT_FALSE(ReadFrequencyFile(ThreeCells("limit.dat", "    1", "    2", "1E+09"), limit));
   EXPECT_DOUBLE_EQ(limit.SeriesTotal[1], 1e9 + 3.0);
 }
@@ -236,7 +229,7 @@ TEST(FrequencyFile, CountsMustBeFiniteAndPlausible) {
 // Cells before the first cell evaluated take no part in the fit, so what
 // they hold cannot stop it.
 TEST(FrequencyFile, CountsBeforeTheFirstCellAreIgnored) {
-  ModelData data = Configured(1, 3);
+  ModelData data = SizedModelData(1, 3);
   ASSERT_FALSE(ReadFrequencyFile(ThreeCells("ignored.dat", "   -3", "1E+20", "    4"), data));
   EXPECT_EQ(data.CellCount, 3);
   EXPECT_DOUBLE_EQ(data.ObservedFrequency(1, 1), 0.0);
@@ -244,7 +237,7 @@ TEST(FrequencyFile, CountsBeforeTheFirstCellAreIgnored) {
   EXPECT_DOUBLE_EQ(data.SeriesTotal[1], 4.0);
   EXPECT_DOUBLE_EQ(data.TotalCount, 4.0);
 
-  data = Configured(1, 2);  // from the first cell evaluated on, a negative count is an error
+  data = SizedModelData(1, 2);  // from the first cell evaluated on, a negative count is an error
   auto error = ReadFrequencyFile(ThreeCells("counted.dat", "    1", "   -3", "    4"), data);
   ASSERT_TRUE(error);
   EXPECT_EQ(error->title, kFrequencyError);
@@ -253,7 +246,7 @@ TEST(FrequencyFile, CountsBeforeTheFirstCellAreIgnored) {
 }
 
 TEST(IncrementFile, ReadsByColumnsWhateverTheLinesHold) {
-  ModelData data = Configured(0);
+  ModelData data = SizedModelData(0);
   ASSERT_FALSE(ReadIncrementFile(ModelDataFile("messy_increments.dat"), data));
   // Records: 10/3, junk/junk, a short line, an empty line in the middle, a
   // long line; the blank lines at the end are not records.
@@ -270,7 +263,7 @@ TEST(IncrementFile, ReadsByColumnsWhateverTheLinesHold) {
 TEST(IncrementFile, ReadsAtMost1200RecordsSilently) {
   std::string text = "Initial,Increment\n";
   for (int r = 1; r <= 1500; ++r) text += "  " + std::to_string(10 + r % 90) + ".0,   5.0\n";
-  ModelData data = Configured(0);
+  ModelData data = SizedModelData(0);
   ASSERT_FALSE(ReadIncrementFile(WriteTemporary("1500.dat", text), data));
   EXPECT_EQ(data.IncrementRecordCount, 1200);
   EXPECT_DOUBLE_EQ(data.InitialSize[1200], 10.0 + 1200 % 90);

@@ -37,15 +37,14 @@ namespace {
 
 using testing::CarapexHarness;
 using testing::ModelDataFile;
+using testing::SetBothStart;
 
 CarapexSetup GammaSetup() { return testing::BothSetup(true); }
-
-void SetStart(Vector& values) { testing::SetBothStart(values); }
 
 TEST(EvaluatorAllocation, AnEvaluatorAllocatesNothingPerEvaluation) {
   CarapexHarness h;
   ASSERT_TRUE(h.Initialize(GammaSetup()));
-  SetStart(h.values);
+  SetBothStart(h.values);
   auto evaluator = h.model.NewEvaluator();
   ASSERT_TRUE(evaluator);
   Vector v = h.values;
@@ -65,7 +64,7 @@ TEST(EvaluatorAllocation, ABatchAllocatesTheSameForAnyNumberOfPoints) {
   ScriptedDesktop desktop;
   desktop.SetResponder(ScriptedDesktop::DeclineEverything);
   ASSERT_TRUE(InitializeCarapex(wb, desktop, GammaSetup()));
-  SetStart(wb.alg.Values);
+  SetBothStart(wb.alg.Values);
   wb.ThreadCount = 2;
   std::vector<BatchPoint> points;
   for (int k = 0; k < 400; ++k) {
@@ -91,7 +90,7 @@ TEST(CarapexEvaluation, AllocatesNothing) {
     setup.incrementErrors = gamma ? IncrementErrors::Gamma : IncrementErrors::Gaussian;
     setup.instars = gamma ? InstarShape::Gamma : InstarShape::Gaussian;
     ASSERT_TRUE(h.Initialize(setup));
-    SetStart(h.values);
+    SetBothStart(h.values);
     h.Evaluate(1);  // the first call may show a message; later ones must be silent
     const long before = allocations.load();
     for (int call = 2; call <= 5; ++call) {

@@ -8,20 +8,18 @@
 #include <cmath>
 
 #include "tests/model/null_calibration.h"
+#include "tests/support/normal_cdf.h"
 
 namespace estimetrix {
 namespace {
 
 using testing::Calibration;
+using testing::NormalCdf;
 
 constexpr int kSets = 40;
 // Near uniform: the 1% critical Kolmogorov-Smirnov distance for 40 values is
 // 0.258; the p-values' steps of 1/R add a little.
 constexpr double kLooseDistance = 0.3;
-
-double NormalCdf(double z) {
-  return 0.5 * std::erfc(-z / std::sqrt(2.0));
-}
 
 void ExpectSpreadOverTheUnitInterval(const Calibration& c) {
   ASSERT_EQ(c.p.size(), static_cast<size_t>(kSets));

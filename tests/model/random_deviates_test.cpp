@@ -10,8 +10,12 @@
 #include <functional>
 #include <vector>
 
+#include "tests/support/normal_cdf.h"
+
 namespace estimetrix {
 namespace {
+
+using testing::NormalCdf;
 
 constexpr int kDraws = 20000;
 // The 1% critical KS distance for 20000 draws is 1.63 / sqrt(20000) = 0.0115.
@@ -50,10 +54,6 @@ double GammaCdf(double a, double x) {
     sum += term;
   }
   return std::exp(a * std::log(x) - x - std::lgamma(a)) * sum;
-}
-
-double NormalCdf(double z) {
-  return 0.5 * std::erfc(-z / std::sqrt(2.0));
 }
 
 TEST(RandomDeviates, NormalPairsAreIndependentStandardNormals) {

@@ -16,19 +16,13 @@
 namespace estimetrix {
 namespace {
 
+using testing::SizedModelData;
+
 std::string Write(const std::string& name, const std::string& text) {
   static const testing::TemporaryFolder folder("estimetrix_separated_values_test");
   const std::string path = folder.File(name);
   std::ofstream(path, std::ios::binary) << text;
   return path;
-}
-
-ModelData Configured(int series) {
-  ModelData data;
-  data.SeriesCount = series;
-  data.FirstCell = 1;
-  SizeDataArrays(data);
-  return data;
 }
 
 TEST(SeparatedValues, EachSeparatorReadsTheSameIncrements) {
@@ -43,7 +37,7 @@ TEST(SeparatedValues, EachSeparatorReadsTheSameIncrements) {
         Write("increments.txt", "\"Initial\"" + separator + "\"Increment\"\n" + "31.1" + separator +
                                     "7.7\r\n" + "140.5" + separator + "11.25\n" + "-2" + separator +
                                     "1e1\n");
-    ModelData data = Configured(0);
+    ModelData data = SizedModelData(0);
     ASSERT_FALSE(ReadIncrementFile(path, data)) << separator;
     EXPECT_EQ(data.IncrementLayout, layout);
     ASSERT_EQ(data.IncrementRecordCount, 3);
@@ -59,7 +53,7 @@ TEST(SeparatedValues, EachSeparatorReadsTheSameIncrements) {
 TEST(SeparatedValues, FrequencyFieldsAreMidpointThenOneCountPerSeries) {
   // A one-series file written as "12.5,3" used to read as an empty series.
   const std::string path = Write("two.csv", "mid,a,b\n12.5,3,0\n13.5,10,4\n14.5,0,1\n");
-  ModelData data = Configured(2);
+  ModelData data = SizedModelData(2);
   ASSERT_FALSE(ReadFrequencyFile(path, data));
   EXPECT_EQ(data.FrequencyLayout, DataLayout::Comma);
   EXPECT_EQ(data.CellCount, 3);
@@ -71,13 +65,13 @@ TEST(SeparatedValues, FrequencyFieldsAreMidpointThenOneCountPerSeries) {
 
   // Fewer series asked for than the file holds: the first ones, as the
   // fixed layout reads them.
-  ModelData one = Configured(1);
+  ModelData one = SizedModelData(1);
   ASSERT_FALSE(ReadFrequencyFile(path, one));
   EXPECT_EQ(one.SeriesTotal[1], 13.0);
 
   // The count checks and messages of the fixed layout hold here too.
   const std::string negative = Write("negative.csv", "m,a\n0.5,1\n1.5,-2\n");
-  ModelData bad = Configured(1);
+  ModelData bad = SizedModelData(1);
   auto error = ReadFrequencyFile(negative, bad);
   ASSERT_TRUE(error);
   EXPECT_EQ(error->text,
@@ -86,11 +80,11 @@ TEST(SeparatedValues, FrequencyFieldsAreMidpointThenOneCountPerSeries) {
 
 TEST(SeparatedValues, FixedColumnFilesKeepTheirLayout) {
   for (const char* name : {"two_series.dat", "messy_frequencies_lf.dat", "five_cells.dat"}) {
-    ModelData data = Configured(1);
+    ModelData data = SizedModelData(1);
     ASSERT_FALSE(ReadFrequencyFile(testing::ModelDataFile(name), data)) << name;
     EXPECT_EQ(data.FrequencyLayout, DataLayout::FixedColumns) << name;
   }
-  ModelData growth = Configured(0);
+  ModelData growth = SizedModelData(0);
   ASSERT_FALSE(ReadIncrementFile(testing::ModelDataFile("messy_increments.dat"), growth));
   EXPECT_EQ(growth.IncrementLayout, DataLayout::FixedColumns);
   // Blank-padded numbers that stand in their columns are the fixed layout.
@@ -106,7 +100,7 @@ TEST(SeparatedValues, FixedColumnFilesKeepTheirLayout) {
 TEST(SeparatedValues, CommaRecordsThatAlsoFitTheColumnsReadAlike) {
   const std::string path =
       Write("both.dat", "I,D\n  31.1,   7.7\n100.22,18.78\n  10.0,   3.05\n71.4,20.1\n");
-  ModelData data = Configured(0);
+  ModelData data = SizedModelData(0);
   ASSERT_FALSE(ReadIncrementFile(path, data));
   EXPECT_EQ(data.IncrementLayout, DataLayout::Comma);
   EXPECT_EQ(data.Increment[1], 7.7);
@@ -179,7 +173,7 @@ TEST(SeparatedValues, MixedFilesAndRecordsOfNeitherLayoutAreRefusedWithTheLineNa
   };
   for (const Refusal& refusal : cases) {
     const std::string path = Write(refusal.name, refusal.text);
-    ModelData data = Configured(refusal.series);
+    ModelData data = SizedModelData(refusal.series);
     auto error =
         refusal.series == 0 ? ReadIncrementFile(path, data) : ReadFrequencyFile(path, data);
     ASSERT_TRUE(error) << refusal.name;

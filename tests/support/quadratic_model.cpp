@@ -108,4 +108,9 @@ void LoadQuadraticStart(Workbench& wb) {
   wb.alg.AlgorithmFileName = "12081435";
 }
 
+void InitializeAndLoadQuadratic(Workbench& wb, int n) {
+  InitializeQuadratic(wb, n);
+  LoadQuadraticStart(wb);
+}
+
 }  // namespace estimetrix::testing

@@ -56,5 +56,7 @@ double QuadraticFormObjective(const std::vector<double>& centre,
 void InitializeQuadratic(Workbench& wb, int n);
 // As a successful load then leaves it: values 0.5 i, steps 0.1, a file name.
 void LoadQuadraticStart(Workbench& wb);
+// Both, one after the other.
+void InitializeAndLoadQuadratic(Workbench& wb, int n);
 
 }  // namespace estimetrix::testing

@@ -33,13 +33,13 @@ namespace {
 
 // A session with three parameters: a free one, a zero fixed one and a fixed
 // one with a value, all unfused.
-struct Session {
+struct EditorSession {
   Workbench wb;
   ScriptedDesktop desktop;
   testing::FakeMenuView menu;
   AppContext ctx{wb, desktop, menu};
 
-  explicit Session(int n = 3) {
+  explicit EditorSession(int n = 3) {
     AlgorithmData& alg = wb.alg;
     SetDefaultAlgorithmData(alg);
     alg.ParameterCount = n;
@@ -122,7 +122,7 @@ class AlgorithmEditorTest : public QObject {
 };
 
 void AlgorithmEditorTest::openingShowsTheDataWithItsFormatsAndColours() {
-  Session s;
+  EditorSession s;
   s.wb.alg.FuseCodes[1] = "A";  // a code on one parameter only is dropped on opening
   Editor* editor = s.Open();
   QVERIFY(editor != nullptr);
@@ -155,7 +155,7 @@ void AlgorithmEditorTest::openingShowsTheDataWithItsFormatsAndColours() {
 }
 
 void AlgorithmEditorTest::cellValueEditFreesAFixedParameterInProportion() {
-  Session s;
+  EditorSession s;
   std::unique_ptr<Editor> editor(s.Open());
   EditCell(editor.get(), 2, Editor::kValueColumn, "-20");
   QCOMPARE(s.wb.alg.Values[2], -20.0);
@@ -183,7 +183,7 @@ void AlgorithmEditorTest::cellValueEditFreesAFixedParameterInProportion() {
 }
 
 void AlgorithmEditorTest::badCellEntriesLeaveTheDataAlone() {
-  Session s;
+  EditorSession s;
   std::unique_ptr<Editor> editor(s.Open());
   for (const char* bad : {"abc", "", "1,5", "nan"}) {
     EditCell(editor.get(), 1, Editor::kValueColumn, bad);
@@ -207,7 +207,7 @@ void AlgorithmEditorTest::badCellEntriesLeaveTheDataAlone() {
 }
 
 void AlgorithmEditorTest::fuseCodesInCellsAndInTurn() {
-  Session s;
+  EditorSession s;
   std::unique_ptr<Editor> editor(s.Open());
   EditCell(editor.get(), 1, Editor::kFuseColumn, "ab");
   QCOMPARE(s.wb.alg.FuseCodes[1], std::string("AB"));
@@ -243,7 +243,7 @@ void AlgorithmEditorTest::fuseCodesInCellsAndInTurn() {
 }
 
 void AlgorithmEditorTest::valuesInTurnWithProportionalSteps() {
-  Session s;
+  EditorSession s;
   std::unique_ptr<Editor> editor(s.Open());
   s.desktop.ExpectInput("Change proportionality constant", "oops");
   s.desktop.ExpectInput("Change proportionality constant", "0");
@@ -285,7 +285,7 @@ void AlgorithmEditorTest::valuesInTurnWithProportionalSteps() {
 }
 
 void AlgorithmEditorTest::valueDialogOffersFiveChoices() {
-  Session s;
+  EditorSession s;
   s.wb.alg.FuseCodes[2] = s.wb.alg.FuseCodes[3] = "B";
   std::unique_ptr<Editor> editor(s.Open());
   QStringList captions;
@@ -313,7 +313,7 @@ void AlgorithmEditorTest::valueDialogOffersFiveChoices() {
 }
 
 void AlgorithmEditorTest::stepsInTurnScrollToAndHighlightTheRow() {
-  Session s(15);
+  EditorSession s(15);
   std::unique_ptr<Editor> editor(s.Open());
   editor->resize(700, 420);
   QTableWidget* grid = editor->grid();
@@ -338,7 +338,7 @@ void AlgorithmEditorTest::stepsInTurnScrollToAndHighlightTheRow() {
 }
 
 void AlgorithmEditorTest::toleranceSwitchesTypeAndKeepsItsFloor() {
-  Session s;
+  EditorSession s;
   s.wb.alg.SimplexLimit = 1E-04;
   std::unique_ptr<Editor> editor(s.Open());
   const char* title = "Change the tolerance for convergence";
@@ -372,7 +372,7 @@ void AlgorithmEditorTest::toleranceSwitchesTypeAndKeepsItsFloor() {
 }
 
 void AlgorithmEditorTest::optionFieldsRestoreBadEntries() {
-  Session s;
+  EditorSession s;
   std::unique_ptr<Editor> editor(s.Open());
   s.desktop.ExpectMessage("Change the maximum # of function calls");
   EnterField(editor.get(), "txtMaxFunctions", "-5");
@@ -412,7 +412,7 @@ void AlgorithmEditorTest::optionFieldsRestoreBadEntries() {
 }
 
 void AlgorithmEditorTest::logOpensAndCloses() {
-  Session s;
+  EditorSession s;
   QTemporaryDir dir;
   const std::string chosen = (std::filesystem::path(dir.path().toStdString()) / "run").string();
   std::unique_ptr<Editor> editor(s.Open());
@@ -464,7 +464,7 @@ void AlgorithmEditorTest::logOpensAndCloses() {
 }
 
 void AlgorithmEditorTest::restrictedModeLocksOptionsAndLog() {
-  Session s;
+  EditorSession s;
   std::unique_ptr<Editor> editor(s.Open(Editor::Mode::Restricted));
   QVERIFY(!Child<QGroupBox>(editor.get(), "fraOptions")->isEnabled());
   QVERIFY(!Child<QPushButton>(editor.get(), "cmdOpen")->isEnabled());
@@ -481,7 +481,7 @@ void AlgorithmEditorTest::restrictedModeLocksOptionsAndLog() {
 }
 
 void AlgorithmEditorTest::editCommandAndClosingActions() {
-  Session s;
+  EditorSession s;
   s.menu.SetTwelveEnabled(true);
   RunCommand(s.ctx, MenuButton::EditAlg);
   QPointer<Editor> editor = s.ctx.editor;
@@ -515,7 +515,7 @@ void AlgorithmEditorTest::editCommandAndClosingActions() {
 }
 
 void AlgorithmEditorTest::openAndWaitReturnsWhenTheEditorCloses() {
-  Session s;
+  EditorSession s;
   s.desktop.ExpectMessage("Just so you know");
   QTimer::singleShot(0, [&] {
     QVERIFY(s.ctx.editor != nullptr);

@@ -25,8 +25,8 @@ using namespace estimetrix;
 
 namespace {
 
-struct Session {
-  Session() {
+struct CovarianceSession {
+  CovarianceSession() {
     wb.model = std::make_unique<testing::QuadraticModel>(2);
     wb.alg.ParameterCount = 2;
     wb.ResizeForModel(2);
@@ -50,7 +50,7 @@ struct Session {
 };
 
 // The numerical dialogue; the restricted editor is closed as soon as it opens.
-void ScriptCalculation(Session& s) {
+void ScriptCalculation(CovarianceSession& s) {
   s.desktop.ExpectMessage(kCovarianceTitle, Answer::No);
   s.desktop.ExpectMessage(kCovarianceTitle, Answer::Ok);
   s.desktop.ExpectMessage("Just so you know");
@@ -75,7 +75,7 @@ class CovarianceWindowsTest : public QObject {
   Q_OBJECT
  private slots:
   void interruptButtonRequestsOnlyWhileCalculating() {
-    Session s;
+    CovarianceSession s;
     frmCovData& data = *s.windows.data;
     data.StartLog();
     QCOMPARE(data.stopButton()->text(), QString("&Interrupt these calculations"));
@@ -93,7 +93,7 @@ class CovarianceWindowsTest : public QObject {
   }
 
   void closingTheProgressWindowDisablesSaving() {
-    Session s;
+    CovarianceSession s;
     s.windows.data->ShowInFront();
     s.windows.display->SetSaveEnabled(true);
     s.windows.data->SetStopCaption("To save these results");
@@ -103,7 +103,7 @@ class CovarianceWindowsTest : public QObject {
   }
 
   void commandCalculatesThenTheDisplayShowsSavesAndFinishes() {
-    Session s;
+    CovarianceSession s;
     ScriptCalculation(s);
     RunCommand(s.ctx, MenuButton::Covariance);
     QVERIFY2(s.desktop.Failures().empty(), qPrintable(Failures(s.desktop)));
@@ -149,7 +149,7 @@ class CovarianceWindowsTest : public QObject {
   }
 
   void commandOffersTheLastResultsWhileTheyAreCurrent() {
-    Session s;
+    CovarianceSession s;
     s.wb.state.CovarianceCurrent = true;
     s.desktop.ExpectMessage("Covariance", Answer::Yes);
     RunCommand(s.ctx, MenuButton::Covariance);
@@ -190,7 +190,7 @@ class CovarianceWindowsTest : public QObject {
   }
 
   void cancelledCommandLeavesNothingToView() {
-    Session s;
+    CovarianceSession s;
     s.desktop.ExpectMessage(kCovarianceTitle, Answer::Cancel);
     RunCommand(s.ctx, MenuButton::Covariance);
     QVERIFY(!s.wb.state.CovarianceCurrent);

@@ -15,15 +15,7 @@
 
 using namespace estimetrix;
 using estimetrix::testing::FakeMenuView;
-
-namespace {
-
-void InitializeAndLoad(Workbench& wb, int n) {
-  testing::InitializeQuadratic(wb, n);
-  testing::LoadQuadraticStart(wb);
-}
-
-}  // namespace
+using estimetrix::testing::InitializeAndLoadQuadratic;
 
 class MarquardtWindowTest : public QObject {
   Q_OBJECT
@@ -35,7 +27,7 @@ class MarquardtWindowTest : public QObject {
     menu = std::make_unique<FakeMenuView>();
     mdi = std::make_unique<QMdiArea>();
     ctx = std::make_unique<AppContext>(AppContext{*wb, *desktop, *menu, mdi.get()});
-    InitializeAndLoad(*wb, 3);
+    InitializeAndLoadQuadratic(*wb, 3);
   }
   void cleanup() {
     ctx.reset();

@@ -9,17 +9,19 @@
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include "tests/support/qtest_entry.h"
 #include <limits>
 #include <string>
 #include <vector>
 
+#include "tests/support/qtest_entry.h"
+#include "tests/support/test_data.h"
 #include "tests/ui/workbench_fixture.h"
 #include "ui/one_function_window.h"
 
 using namespace estimetrix;
 using testing::Session;
 using testing::Stage;
+using testing::TestDataFile;
 
 namespace {
 
@@ -40,14 +42,10 @@ void Click(Session& s, MenuButton button) {
   QTest::mouseClick(s.window.MenuForm().Button(button), Qt::LeftButton);
 }
 
-std::string AlgorithmFile(const std::string& name) {
-  return std::string(ESTIMETRIX_TEST_DATA) + "/alg/" + name;
-}
-
 // "&Load algorithm data", Yes, then the file `name`.
 void LoadThroughTheButton(Session& s, const std::string& name) {
   s.desktop.ExpectMessage("Load algorithm data", Answer::Yes);
-  s.desktop.ExpectOpenFile("Open algorithm data file", AlgorithmFile(name));
+  s.desktop.ExpectOpenFile("Open algorithm data file", TestDataFile("alg", name));
   Click(s, MenuButton::LoadAlg);
 }
 

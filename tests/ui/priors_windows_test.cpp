@@ -28,7 +28,7 @@ namespace {
 const QColor kGreen(144, 238, 144);
 const QColor kLightRed(255, 200, 200);
 
-QString Cell(frmSetPriors& editor, int row, int column) {
+QString PriorCell(frmSetPriors& editor, int row, int column) {
   QTableWidgetItem* item = editor.grid()->item(row, column);
   return item ? item->text() : QString();
 }
@@ -81,15 +81,15 @@ class PriorsWindowsTest : public QObject {
     // Two header rows, then one row per parameter.
     QCOMPARE(editor->grid()->rowCount(), 5);
     QCOMPARE(editor->grid()->columnCount(), 7);
-    QCOMPARE(Cell(*editor, 0, 2), QString("First term"));
-    QCOMPARE(Cell(*editor, 0, 4), QString("Second term"));
-    QCOMPARE(Cell(*editor, 1, 0), QString("Parameter"));
-    QCOMPARE(Cell(*editor, 1, 6), QString("Parameter description [null value]"));
-    QCOMPARE(Cell(*editor, 3, 0), QString("2"));
-    QCOMPARE(Cell(*editor, 3, 1), QString("Uniform - unbounded"));
-    QCOMPARE(Cell(*editor, 3, 2), QString("*"));
-    QCOMPARE(Cell(*editor, 3, 5), QString("Unused"));
-    QCOMPARE(Cell(*editor, 3, 6), QString("Quadratic term 2"));
+    QCOMPARE(PriorCell(*editor, 0, 2), QString("First term"));
+    QCOMPARE(PriorCell(*editor, 0, 4), QString("Second term"));
+    QCOMPARE(PriorCell(*editor, 1, 0), QString("Parameter"));
+    QCOMPARE(PriorCell(*editor, 1, 6), QString("Parameter description [null value]"));
+    QCOMPARE(PriorCell(*editor, 3, 0), QString("2"));
+    QCOMPARE(PriorCell(*editor, 3, 1), QString("Uniform - unbounded"));
+    QCOMPARE(PriorCell(*editor, 3, 2), QString("*"));
+    QCOMPARE(PriorCell(*editor, 3, 5), QString("Unused"));
+    QCOMPARE(PriorCell(*editor, 3, 6), QString("Quadratic term 2"));
 
     // Header rows cannot be selected; a data row turns green in its first columns.
     editor->SelectRow(1);
@@ -106,9 +106,9 @@ class PriorsWindowsTest : public QObject {
     s.desktop.ExpectInput("Gaussian (i.e., Normal)", "1");
     s.desktop.ExpectInput("Gaussian (i.e., Normal)", "0.5");
     editor->MenuItem("Gaussian (i.e., &Normal)")->trigger();
-    QCOMPARE(Cell(*editor, 3, 1), QString("Gaussian or Normal"));
-    QCOMPARE(Cell(*editor, 3, 2), QString("1.000E+000"));
-    QCOMPARE(Cell(*editor, 3, 3), QString("5.000E-001"));
+    QCOMPARE(PriorCell(*editor, 3, 1), QString("Gaussian or Normal"));
+    QCOMPARE(PriorCell(*editor, 3, 2), QString("1.000E+000"));
+    QCOMPARE(PriorCell(*editor, 3, 3), QString("5.000E-001"));
     for (int column = 1; column <= 5; ++column) QCOMPARE(Background(*editor, 3, column), kLightRed);
 
     // Closing: the note, no save, the constant; priors on and the menu back.
@@ -126,7 +126,7 @@ class PriorsWindowsTest : public QObject {
     // Opened again, the editor goes straight to the table as it now is.
     QTest::mouseClick(s.window.MenuForm().Button(MenuButton::Bayesian), Qt::LeftButton);
     QTest::mouseClick(chooser->setButton(), Qt::LeftButton);
-    QCOMPARE(Cell(*editor, 3, 1), QString("Gaussian or Normal"));
+    QCOMPARE(PriorCell(*editor, 3, 1), QString("Gaussian or Normal"));
     QVERIFY(Background(*editor, 3, 1) != kLightRed);
   }
 

@@ -20,8 +20,8 @@ using namespace estimetrix;
 
 namespace {
 
-struct Session {
-  Session() {
+struct RankWindowSession {
+  RankWindowSession() {
     testing::InitializeQuadratic(wb, 2);
     testing::LoadQuadraticStart(wb);
     menu.SetTwelveEnabled(true);
@@ -47,7 +47,7 @@ struct Session {
   AppContext ctx{wb, desktop, menu, nullptr, &mainWindow};
 };
 
-bool Enabled(frmRank& window, RankButton button) {
+bool RankButtonEnabled(frmRank& window, RankButton button) {
   return window.Button(button)->isEnabled();
 }
 
@@ -57,7 +57,7 @@ class RankingWindowTest : public QObject {
   Q_OBJECT
  private slots:
   void menuOpensTheWindowAndFinishHandsBack() {
-    Session s;
+    RankWindowSession s;
     QCOMPARE(RunCommand(s.ctx, MenuButton::Rank), CommandOutcome::Done);
     auto* window = s.mainWindow.findChild<frmRank*>();
     QVERIFY(window);
@@ -69,10 +69,10 @@ class RankingWindowTest : public QObject {
     QCOMPARE(window->grid()->horizontalHeaderItem(0)->text(), QString("Random"));
     QCOMPARE(window->cHatBox()->text(), QString("C-hat: 1.000"));
     QVERIFY(window->cHatBox()->styleSheet().contains("green"));
-    QVERIFY(Enabled(*window, RankButton::AddModel));
-    QVERIFY(!Enabled(*window, RankButton::Rank));
-    QVERIFY(!Enabled(*window, RankButton::Average));
-    QVERIFY(!Enabled(*window, RankButton::Save));
+    QVERIFY(RankButtonEnabled(*window, RankButton::AddModel));
+    QVERIFY(!RankButtonEnabled(*window, RankButton::Rank));
+    QVERIFY(!RankButtonEnabled(*window, RankButton::Average));
+    QVERIFY(!RankButtonEnabled(*window, RankButton::Save));
     QCOMPARE(window->Button(RankButton::Rank)->toolTip(), QString(kRankTip));
 
     // Nothing ranked: finishing asks nothing.
@@ -86,25 +86,25 @@ class RankingWindowTest : public QObject {
   }
 
   void addingRankingAndCHatFollowTheRules() {
-    Session s;
+    RankWindowSession s;
     frmRank* window = OpenRankingWindow(s.ctx);
     s.Add(*window, "first.alg", 2.0);
     QCOMPARE(window->grid()->rowCount(), 1);
     QCOMPARE(window->grid()->item(0, 0)->text(), QString("   1)    1"));
     QCOMPARE(window->grid()->item(0, 0)->foreground().color(), QColor(Qt::red));
     QCOMPARE(window->grid()->item(0, kDeltaColumn)->text(), QString("undefined"));
-    QVERIFY(!Enabled(*window, RankButton::Rank));
+    QVERIFY(!RankButtonEnabled(*window, RankButton::Rank));
     s.Add(*window, "second.alg", 1.0);
-    QVERIFY(Enabled(*window, RankButton::Rank));
-    QVERIFY(!Enabled(*window, RankButton::Save));
+    QVERIFY(RankButtonEnabled(*window, RankButton::Rank));
+    QVERIFY(!RankButtonEnabled(*window, RankButton::Save));
 
     QTest::mouseClick(window->Button(RankButton::Rank), Qt::LeftButton);
     QCOMPARE(window->grid()->horizontalHeaderItem(0)->text(), QString("Ranked"));
     QCOMPARE(window->grid()->item(0, kAlgorithmColumn)->text(), QString("second.alg"));
     QCOMPARE(window->grid()->item(0, 0)->text(), QString("   1)    2"));
     QVERIFY(window->grid()->item(0, 0)->foreground().color() != QColor(Qt::red));
-    QVERIFY(Enabled(*window, RankButton::Save));
-    QVERIFY(!Enabled(*window, RankButton::Average));  // no covariance files
+    QVERIFY(RankButtonEnabled(*window, RankButton::Save));
+    QVERIFY(!RankButtonEnabled(*window, RankButton::Average));  // no covariance files
     QVERIFY(!window->averageLabel()->isEnabled());
 
     s.desktop.ExpectInput("Overdispersion correction", "2");
@@ -113,7 +113,7 @@ class RankingWindowTest : public QObject {
     QVERIFY(window->cHatBox()->styleSheet().contains("blue"));
     QCOMPARE(window->grid()->horizontalHeaderItem(kCriterionColumn)->text(), QString("QAICc"));
     QCOMPARE(window->grid()->horizontalHeaderItem(0)->text(), QString("Random"));
-    QVERIFY(!Enabled(*window, RankButton::Save));
+    QVERIFY(!RankButtonEnabled(*window, RankButton::Save));
     s.desktop.ExpectInput("Overdispersion correction", "1");
     QTest::mouseClick(window->Button(RankButton::SetOverdispersion), Qt::LeftButton);
     QCOMPARE(window->grid()->horizontalHeaderItem(kWeightColumn)->text(), QString("AIC Wt"));
@@ -124,7 +124,7 @@ class RankingWindowTest : public QObject {
     QCOMPARE(window->grid()->rowCount(), 1);
     QCOMPARE(window->grid()->item(0, kAlgorithmColumn)->text(), QString("first.alg"));
     QCOMPARE(window->grid()->horizontalHeaderItem(0)->text(), QString("Random"));
-    QVERIFY(!Enabled(*window, RankButton::Rank));
+    QVERIFY(!RankButtonEnabled(*window, RankButton::Rank));
 
     // Notes by double-click.
     s.desktop.ExpectInput("Model notes", "baseline");
@@ -136,7 +136,7 @@ class RankingWindowTest : public QObject {
   }
 
   void closingARankedTableOffersToSave() {
-    Session s;
+    RankWindowSession s;
     frmRank* window = OpenRankingWindow(s.ctx);
     s.Add(*window, "a.alg", 2.0);
     s.Add(*window, "b.alg", 1.0);

@@ -19,8 +19,8 @@ using namespace estimetrix;
 
 namespace {
 
-struct Session {
-  Session() {
+struct ReportSession {
+  ReportSession() {
     wb.model = std::make_unique<testing::QuadraticModel>(2);
     wb.alg.AlgorithmFileName = "crabs";
   }
@@ -44,7 +44,7 @@ class ReportWindowTest : public QObject {
   Q_OBJECT
  private slots:
   void OneWindowPerReportShowsTheLatestText() {
-    Session s;
+    ReportSession s;
     WindowReportView view(s.ctx);
     view.ShowReport(ReportKind::Summary, "Results for\n");
     view.ShowReport(ReportKind::Summary, "Results for\nmore\n");
@@ -61,7 +61,7 @@ class ReportWindowTest : public QObject {
   }
 
   void SavingPutsTheFileNameInFrontAndCancelWritesNothing() {
-    Session s;
+    ReportSession s;
     testing::TemporaryFolder folder;
     WindowReportView view(s.ctx);
     view.ShowReport(ReportKind::Profile, "Maximum-likelihood confidence distribution data\n");
@@ -82,7 +82,7 @@ class ReportWindowTest : public QObject {
   }
 
   void ClosingTheSummaryBringsTheMenuBack() {
-    Session s;
+    ReportSession s;
     WindowReportView view(s.ctx);
     view.ShowReport(ReportKind::Summary, "Results for\n");
     s.menu.HideMenu();
@@ -91,7 +91,7 @@ class ReportWindowTest : public QObject {
   }
 
   void TheReviewIsClearedWhenItsWindowCloses() {
-    Session s;
+    ReportSession s;
     WindowReportView view(s.ctx);
     view.ShowReport(ReportKind::PriorReview, "Note: Here is a chance\n");
     ReportWindow* review = FindOrCreateReportWindow(s.ctx, ReportKind::PriorReview);

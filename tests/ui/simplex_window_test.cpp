@@ -18,13 +18,9 @@
 #include "ui/menu_form.h"
 
 using namespace estimetrix;
+using testing::InitializeAndLoadQuadratic;
 
 namespace {
-
-void InitializeAndLoad(Workbench& wb, int n) {
-  testing::InitializeQuadratic(wb, n);
-  testing::LoadQuadraticStart(wb);
-}
 
 frmSimplex* FindSimplexWindow(MainWindow& window) {
   for (QMdiSubWindow* child : window.MdiArea()->subWindowList())
@@ -55,7 +51,7 @@ void SimplexWindowTest::interruptIsAskedAtTheNextPollAndTheMenuComesBack() {
   ScriptedDesktop desktop;
   MainWindow window(wb, desktop);
   window.show();
-  InitializeAndLoad(wb, 3);
+  InitializeAndLoadQuadratic(wb, 3);
   wb.alg.SimplexLimit = 0;  // never converges on its own
   wb.alg.MaxFunctionCalls = 100000;
 
@@ -98,7 +94,7 @@ void SimplexWindowTest::closingAfterTheRunClearsThePanesAndShowsTheMenu() {
   ScriptedDesktop desktop;
   MainWindow window(wb, desktop);
   window.show();
-  InitializeAndLoad(wb, 2);
+  InitializeAndLoadQuadratic(wb, 2);
   desktop.ExpectMessage("Simplex minimum");
   RunCommand(window.Context(), MenuButton::Simplex);
   QVERIFY(desktop.Failures().empty());
@@ -130,7 +126,7 @@ void SimplexWindowTest::nothingToDoLeavesTheMenuUsable() {
   ScriptedDesktop desktop;
   MainWindow window(wb, desktop);
   window.show();
-  InitializeAndLoad(wb, 2);
+  InitializeAndLoadQuadratic(wb, 2);
   wb.alg.Steps.Fill(0.0);
   desktop.ExpectMessage("There is nothing to do!");
   RunCommand(window.Context(), MenuButton::Simplex);

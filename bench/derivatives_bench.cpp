@@ -18,6 +18,7 @@
 #include "model/parameter_layout.h"
 #include "platform/scripted_desktop.h"
 #include "tests/support/carapex_cases.h"
+#include "tests/support/carapex_workbench.h"
 #include "tests/support/recording_marquardt_view.h"
 
 namespace estimetrix {
@@ -64,27 +65,10 @@ void Marquardt(benchmark::State& state, const std::function<CarapexCase()>& make
     Workbench wb;
     ScriptedDesktop desktop;
     desktop.SetResponder(ScriptedDesktop::DeclineEverything);
-    auto owned = std::make_unique<CarapexModel>(desktop);
-    owned->SetSetup(c.setup);
-    wb.model = std::move(owned);
-    double unused = 0.0;
-    Vector gradient;
-    Matrix second;
-    int observations = 0, sampleSize = 0;
-    wb.model->MODEL(unused, wb.alg.Values, wb.alg.Steps, wb.alg.Descriptions, wb.alg.FuseCodes,
-                    wb.alg.ParameterCount, 0, observations, gradient, second, sampleSize);
-    const int n = wb.alg.ParameterCount;
-    wb.ResizeForModel(n);
-    SetDefaultAlgorithmData(wb.alg);
-    for (int i = 1; i <= n; ++i) {
-      wb.alg.Values[i] = c.h->values[i];
-      wb.alg.Steps[i] = c.h->steps[i];
-    }
+    testing::LoadCaseIntoWorkbench(c, wb, desktop);
     wb.alg.SimplexLimit = 1e-9;
     wb.alg.MaxFunctionCalls = 500;
     wb.ThreadCount = 1;
-    NormalizeFuseGroups(wb.alg, wb.fuse);
-    BuildFreeParameterList(wb.alg, wb.free);
     wb.state.MarquardtDerivatives =
         analytical ? DerivativeChoice::Analytical : DerivativeChoice::Numerical;
     wb.marquardt.ShowDerivatives = false;

@@ -16,6 +16,7 @@
 #include "model/parameter_layout.h"
 #include "platform/scripted_desktop.h"
 #include "tests/support/carapex_cases.h"
+#include "tests/support/carapex_workbench.h"
 #include "tests/support/recording_marquardt_view.h"
 
 namespace estimetrix::testing {
@@ -36,27 +37,7 @@ struct AnalyticalRun {
   ScriptedDesktop desktop;
   CarapexModel* model = nullptr;
 
-  explicit AnalyticalRun(const CarapexCase& c) {
-    auto owned = std::make_unique<CarapexModel>(desktop);
-    model = owned.get();
-    model->SetSetup(c.setup);
-    wb.model = std::move(owned);
-    double unused = 0.0;
-    Vector gradient;
-    Matrix second;
-    int observations = 0, sampleSize = 0;
-    wb.model->MODEL(unused, wb.alg.Values, wb.alg.Steps, wb.alg.Descriptions, wb.alg.FuseCodes,
-                    wb.alg.ParameterCount, 0, observations, gradient, second, sampleSize);
-    const int n = wb.alg.ParameterCount;
-    wb.ResizeForModel(n);
-    SetDefaultAlgorithmData(wb.alg);
-    for (int i = 1; i <= n; ++i) {
-      wb.alg.Values[i] = c.h->values[i];
-      wb.alg.Steps[i] = c.h->steps[i];
-    }
-    NormalizeFuseGroups(wb.alg, wb.fuse);
-    BuildFreeParameterList(wb.alg, wb.free);
-  }
+  explicit AnalyticalRun(const CarapexCase& c) : model(LoadCaseIntoWorkbench(c, wb, desktop)) {}
 
   // The model's gradient at Values.
   Vector Gradient(double& objective) {
